@@ -1,0 +1,1 @@
+# Install rules are filled in with packaging.

@@ -1,0 +1,399 @@
+/*
+ * tessera.h - client interface of the local PKI service.
+ *
+ * An application creates the agent once, logs in with its application name,
+ * id and token, and then sends requests to the service's enrolment, device,
+ * signing and secure-mail services, synchronously (reqSync) or through the
+ * library's worker (reqAsync). Device and session events arrive at the
+ * notification callback. There is one agent per process and no handle: every
+ * function works on the process-wide agent.
+ *
+ * Every function below is documented in the same form:
+ *   what it does; parameters; results; thread-safety; callbacks (whether it
+ *   may be called from inside one of the library's callbacks).
+ */
+#ifndef TESSERA_H
+#define TESSERA_H
+
+#include <stdint.h>
+#include <string.h>
+
+#include <string>
+
+#if defined(TESSERA_BUILDING_LIBRARY)
+#define TESSERA_API __attribute__((visibility("default")))
+#else
+#define TESSERA_API
+#endif
+
+/* Version of this interface. */
+#define TESSERA_VERSION_MAJOR 0
+#define TESSERA_VERSION_MINOR 1
+#define TESSERA_VERSION_PATCH 0
+
+/* Capacity of the text field of vpkiReq and vpkiResp, terminating zero included. */
+#define VPKI_JSON_CAPACITY 8192
+
+/* Results of rsaSignData and eccSignData. */
+#define VPKI_SIGN_OK 0u
+#define VPKI_SIGN_FAILED 0x0A000001u
+
+/* Size of the signature block written by eccSignData: r then s, 64 bytes each. */
+#define VPKI_ECC_SIGNATURE_SIZE 128
+
+/* Largest signature rsaSignData writes; a buffer of this size always suffices. */
+#define VPKI_RSA_SIGNATURE_MAX 4095
+
+/*
+ * Largest data length the signing shortcuts accept when the three key names are
+ * empty: the request body holds at most 1023 characters, of which the fixed
+ * text takes 62, leaving 961 for the names and the Base64 text of the data.
+ * Longer names leave less room; a call that does not fit is refused with
+ * VPKI_SIGN_FAILED before anything is sent.
+ */
+#define VPKI_SIGN_DATA_MAX 720
+
+/* Target service of reqSync and reqAsync. */
+enum PKI_SERVICE {
+    ENROLLSERVICE = 0, /* enrolment: key pairs, certificate requests, imports */
+    DEVSERVICE = 1,    /* devices, PINs, applications, containers, keys */
+    SIGNXSERVICE = 2,  /* signatures, signed messages, envelopes */
+    VMAILSERVICE = 3   /* secure mail */
+};
+
+namespace vant {
+
+/*
+ * Growable byte buffer, always followed by a zero byte so that its content can
+ * be read as a zero-terminated string. data is null exactly when size is 0.
+ * Not copyable: a copy would share the owned bytes.
+ */
+class CByteArray {
+public:
+    CByteArray() : data(nullptr), size(0) {}
+    ~CByteArray() { release(); }
+    CByteArray(const CByteArray&) = delete;
+    CByteArray& operator=(const CByteArray&) = delete;
+
+    /* Number of content bytes (the trailing zero byte not counted). */
+    int64_t getSize() const { return size; }
+
+    /* First content byte, or null when the buffer is empty. */
+    char* getData() { return data; }
+    const char* getData() const { return data; }
+
+    /*
+     * Resizes to n content bytes followed by a zero byte.
+     * n < 0: throws the C string "InvalidArgExcption"; the buffer is unchanged.
+     * n == 0: the buffer becomes empty.
+     * n < current size: the content is dropped; n zero bytes remain.
+     * otherwise: the content is kept and the new bytes are zero.
+     * Throws std::bad_alloc when memory runs out (the buffer is then unchanged).
+     */
+    void setSize(int64_t n)
+    {
+        if (n < 0)
+            throw "InvalidArgExcption";
+        if (n == 0) {
+            release();
+            return;
+        }
+        char* fresh = new char[static_cast<size_t>(n) + 1]();
+        if (data != nullptr && n >= size)
+            memcpy(fresh, data, static_cast<size_t>(size));
+        delete[] data;
+        data = fresh;
+        size = n;
+    }
+
+    /* The content up to its first zero byte; empty when the buffer is empty. */
+    std::string getDataString() const { return data == nullptr ? std::string() : std::string(data); }
+
+private:
+    void release()
+    {
+        delete[] data;
+        data = nullptr;
+        size = 0;
+    }
+
+    char* data;
+    int64_t size;
+};
+
+/*
+ * A queued asynchronous request, as the response callback sees it through
+ * vpkiAsyncMsg::req. reqid is the id that reqAsync returned. Not copyable; a
+ * move hands the body buffer over and leaves the source without one.
+ */
+struct stRequest {
+    int32_t reqid;
+    int32_t msgType;
+    int32_t version;
+    int64_t extend;
+    CByteArray* body;
+
+    stRequest() : reqid(0), msgType(0), version(0), extend(0), body(new CByteArray) {}
+    ~stRequest()
+    {
+        delete body;
+        body = nullptr;
+    }
+    stRequest(const stRequest&) = delete;
+    stRequest& operator=(const stRequest&) = delete;
+    stRequest& operator=(stRequest&& other) noexcept
+    {
+        if (this != &other) {
+            reqid = other.reqid;
+            msgType = other.msgType;
+            version = other.version;
+            extend = other.extend;
+            delete body;
+            body = other.body;
+            other.body = nullptr;
+        }
+        return *this;
+    }
+};
+
+} /* namespace vant */
+
+/*
+ * Request record, filled by the application. The text in jsonBody is sent when
+ * its first byte is not 0; otherwise the content of body up to its first zero
+ * byte. reqid is for the application's own use; the library never reads it.
+ */
+struct vpkiReq {
+    int32_t reqid;
+    int32_t msgType; /* selects the service method; see docs/catalogue.md */
+    int32_t version;
+    int64_t extend;
+    char jsonBody[VPKI_JSON_CAPACITY];
+    vant::CByteArray* body; /* owned; for texts of any length */
+
+    vpkiReq() : reqid(0), msgType(0), version(0), extend(0), body(new vant::CByteArray)
+    {
+        memset(jsonBody, 0, sizeof jsonBody);
+    }
+    ~vpkiReq()
+    {
+        delete body;
+        body = nullptr;
+    }
+    vpkiReq(const vpkiReq&) = delete;
+    vpkiReq& operator=(const vpkiReq&) = delete;
+};
+
+/*
+ * Response record, filled by the library. jsonBody holds the first 8191
+ * characters of the response text; body holds the whole text and a zero byte
+ * (body->getSize() is the text length + 1).
+ */
+struct vpkiResp {
+    int32_t respid;
+    int32_t msgType;
+    int32_t version;
+    int32_t errCode; /* the service's result code, passed on unchanged */
+    int64_t extend;
+    char jsonBody[VPKI_JSON_CAPACITY];
+    vant::CByteArray* body; /* owned */
+
+    vpkiResp() : respid(0), msgType(0), version(0), errCode(0), extend(0), body(new vant::CByteArray)
+    {
+        memset(jsonBody, 0, sizeof jsonBody);
+    }
+    ~vpkiResp()
+    {
+        delete body;
+        body = nullptr;
+    }
+    vpkiResp(const vpkiResp&) = delete;
+    vpkiResp& operator=(const vpkiResp&) = delete;
+};
+
+/*
+ * The record that the first argument of agentRespCB points to. type is the
+ * PKI_SERVICE given to reqAsync, req the queued request (req->reqid is the id
+ * reqAsync returned), param the param given to reqAsync. Valid only during the
+ * callback.
+ */
+struct vpkiAsyncMsg {
+    int type;
+    vant::stRequest* req;
+    void* param;
+};
+
+/* The id that reqAsync returned for the request a response callback reports. */
+inline int32_t vpkiAsyncReqId(const void* msg)
+{
+    return static_cast<const vpkiAsyncMsg*>(msg)->req->reqid;
+}
+
+/*
+ * Notification callback: one call per event (device inserted, removed or
+ * modified, session closed), on the library's notification thread, in the
+ * order the service reported them. resp and its buffers live only during the
+ * call; copy what you keep. param is the notifyParam given to createAgent.
+ */
+typedef void (*agentNotifyFunc)(vpkiResp* resp, void* param);
+
+/*
+ * Response callback: one call per request accepted by reqAsync, on the
+ * library's worker thread, in the order the requests were accepted. msg points
+ * to a vpkiAsyncMsg (see vpkiAsyncReqId). When the request failed, resp is as
+ * freshly constructed (all numbers 0, empty texts). All three pointers are
+ * valid only during the call; param is the param given to reqAsync.
+ */
+typedef void (*agentRespCB)(void* msg, vpkiResp* resp, void* param);
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/*
+ * createAgent - set the agent up: store the callbacks, start the worker that
+ * carries asynchronous requests, and build (not open) the connection to the
+ * service on 127.0.0.1:18080. Does not contact the service.
+ *
+ * notifyFunc:  notification callback, or null to receive no notifications.
+ * respCB:      response callback of reqAsync, or null to discard responses.
+ * notifyParam: passed unchanged to every notifyFunc call. A repeated
+ *              createAgent replaces the callbacks but keeps the first
+ *              notifyParam until releaseAgent.
+ *
+ * Returns true when the agent is set up; false when the worker or the
+ * connection could not be set up (everything set up is undone).
+ *
+ * Thread-safety: call from one thread, not concurrently with any other
+ * function of this interface.
+ * Callbacks: must not be called from a callback.
+ */
+TESSERA_API bool createAgent(agentNotifyFunc notifyFunc, agentRespCB respCB, void* notifyParam);
+
+/*
+ * loginAgent - open a session with the service. On acceptance the session
+ * ticket is stored, requests are accepted from now on, and the notification
+ * thread starts. A login while logged in replaces the session.
+ *
+ * appName, appID, token: the application's credentials; each at most 64
+ *              characters, none null (an empty string is allowed).
+ *
+ * Returns true when the service accepted the login and the notification side
+ * is up. Returns false, with nothing sent, for a null or over-long argument
+ * or when called before createAgent or after releaseAgent; false when the
+ * service cannot be reached, times out (15 s), refuses (the line
+ * "login failure." is written to standard output), or answers without a
+ * complete session. A refused or failed login changes nothing stored.
+ *
+ * Thread-safety: safe from any thread; waits for a request in progress.
+ * Callbacks: may be called from a callback.
+ */
+TESSERA_API bool loginAgent(const char* appName, const char* appID, const char* token);
+
+/*
+ * logoutAgent - end the session. New requests are refused from now on,
+ * whatever the outcome; the notification thread ends by itself.
+ *
+ * Returns true when the service received the logout; false when it could not
+ * be reached or the agent was never created (requests are refused all the
+ * same).
+ *
+ * Thread-safety: safe from any thread; waits for a request in progress.
+ * Callbacks: may be called from a callback.
+ */
+TESSERA_API bool logoutAgent(void);
+
+/*
+ * reqSync - send one request and wait for the service's answer.
+ *
+ * service: target service; a value outside 0..3 fails.
+ * req:     the request; the library does not keep it.
+ * resp:    filled with the answer on success; untouched on failure.
+ *
+ * Returns true when the service answered: resp holds the answer, whose
+ * errCode is the service's verdict (a message type that the service has no
+ * method for is answered locally with an empty response). Returns false when
+ * not logged in, for a null argument or an unknown service, and when the
+ * exchange failed (service unreachable, 15 s time-out, an exception or a
+ * malformed reply from the service).
+ *
+ * Thread-safety: safe from any thread; one exchange runs at a time, the others
+ * wait.
+ * Callbacks: may be called from a callback.
+ */
+TESSERA_API bool reqSync(enum PKI_SERVICE service, const vpkiReq* req, vpkiResp* resp);
+
+/*
+ * reqAsync - queue one request for the library's worker, which sends it and
+ * hands the answer to the response callback of createAgent.
+ *
+ * service: target service; any value is queued, an unknown one reaches the
+ *          callback with an empty response.
+ * req:     the request; copied at once, the application may reuse it.
+ * param:   passed unchanged to the response callback.
+ *
+ * Returns the request's id (non-zero, also found by vpkiAsyncReqId in the
+ * callback); 0 when not logged in, for a null req, or when the request could
+ * not be queued. Every non-zero id gets exactly one callback.
+ *
+ * Thread-safety: safe from any thread.
+ * Callbacks: may be called from a callback; the request queues behind those
+ * already waiting.
+ */
+TESSERA_API int32_t reqAsync(enum PKI_SERVICE service, const vpkiReq* req, void* param);
+
+/*
+ * releaseAgent - stop the agent: refuse new requests, end the notification
+ * thread, and stop the worker after it has handed every queued request to the
+ * response callback with an empty response. Returns within about a second
+ * whatever the service does. Does not log out. createAgent may follow.
+ *
+ * Thread-safety: call from one thread, not concurrently with any other
+ * function of this interface.
+ * Callbacks: must not be called from a callback (the thread would wait for
+ * itself).
+ */
+TESSERA_API void releaseAgent(void);
+
+/*
+ * rsaSignData - sign data with an RSA key on a device.
+ *
+ * url:          key location, a JSON object with the string members "devId",
+ *               "applicationName" and "containerName".
+ * data:         the bytes to sign (may be null when dataLen is 0).
+ * dataLen:      their count; see VPKI_SIGN_DATA_MAX.
+ * signature:    receives the signature; VPKI_RSA_SIGNATURE_MAX bytes suffice.
+ * signatureLen: receives the signature's length.
+ *
+ * Returns VPKI_SIGN_OK, or VPKI_SIGN_FAILED with both outputs untouched: bad
+ * or null arguments, data too long, not logged in (the line
+ * "call reqSync failrue for rsaSignData." is written to standard output when
+ * the request could not be carried), or an answer without a valid signature.
+ *
+ * Thread-safety: safe from any thread.
+ * Callbacks: may be called from a callback.
+ */
+TESSERA_API uint32_t rsaSignData(const char* url, const unsigned char* data, uint32_t dataLen,
+                                 unsigned char* signature, uint32_t* signatureLen);
+
+/*
+ * eccSignData - sign data with an ECC key on a device.
+ *
+ * url, data, dataLen: as for rsaSignData.
+ * signature: receives VPKI_ECC_SIGNATURE_SIZE bytes: r in the first 64 bytes,
+ *            s in the last 64, each right-aligned (big-endian, zero-padded).
+ *
+ * Returns VPKI_SIGN_OK, or VPKI_SIGN_FAILED with the output untouched (as for
+ * rsaSignData, but nothing is written to standard output).
+ *
+ * Thread-safety: safe from any thread.
+ * Callbacks: may be called from a callback.
+ */
+TESSERA_API uint32_t eccSignData(const char* url, const unsigned char* data, uint32_t dataLen,
+                                 unsigned char* signature);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* TESSERA_H */

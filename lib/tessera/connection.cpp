@@ -1,0 +1,1 @@
+// Placeholder: this unit is being written.

@@ -1,0 +1,1 @@
+# pkisim_devices library is defined here.

@@ -1,0 +1,16 @@
+#!/bin/sh
+# Installs every build, test and tooling dependency from Debian's packages.
+# Safe to run repeatedly; needs root (or sudo) on Debian 12.
+set -eu
+
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -q
+$SUDO apt-get install -y -q --no-install-recommends \
+    g++ cmake make pkg-config \
+    libthrift-dev thrift-compiler libboost-dev \
+    nlohmann-json3-dev libssl-dev openssl \
+    googletest libgtest-dev libgmock-dev libbenchmark-dev \
+    binutils procps ca-certificates
