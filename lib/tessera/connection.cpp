@@ -1,1 +1,208 @@
-// Placeholder: this unit is being written.
+#include "connection.h"
+
+#include <climits>
+#include <mutex>
+
+#include <thrift/protocol/TJSONProtocol.h>
+#include <thrift/protocol/TMultiplexedProtocol.h>
+#include <thrift/transport/TBufferTransports.h>
+#include <thrift/transport/THttpClient.h>
+
+#include "catalogue.h"
+#include "socket.h"
+#include "tessera.h"
+
+using apache::thrift::protocol::TJSONProtocol;
+using apache::thrift::protocol::TMultiplexedProtocol;
+using apache::thrift::protocol::TProtocol;
+using apache::thrift::transport::TBufferedTransport;
+using apache::thrift::transport::THttpClient;
+
+const char* const vantServiceName = "vantService";
+
+namespace {
+
+constexpr uint16_t requestPort = 18080;
+constexpr int requestTimeoutMs = 15000;
+// The service drops a keep-alive connection after about 100 MB; renew well
+// before that, between exchanges.
+constexpr uint64_t renewAfterBytes = 64ull << 20;
+
+// The current stacks. The pointers are replaced under transLock (the
+// listener and releaseAgent read them without the request lock); the stacks
+// themselves are used by one exchange at a time.
+std::mutex transLock;
+std::shared_ptr<vant::rpcStack> g_reqTrans;
+std::shared_ptr<vant::rpcStack> g_notifyTrans;
+
+std::vector<std::string> requestServices()
+{
+    std::vector<std::string> names{vantServiceName};
+    for (int service = ENROLLSERVICE; service <= VMAILSERVICE; ++service)
+        names.emplace_back(vant::serviceWireName(service));
+    return names;
+}
+
+std::shared_ptr<vant::rpcStack> newRequestStack(uint16_t port)
+{
+    return std::make_shared<vant::rpcStack>(port, requestTimeoutMs, requestServices());
+}
+
+std::shared_ptr<vant::rpcStack> currentRequestStack()
+{
+    std::lock_guard<std::mutex> hold(transLock);
+    return g_reqTrans;
+}
+
+void replaceRequestStack(std::shared_ptr<vant::rpcStack> fresh)
+{
+    std::shared_ptr<vant::rpcStack> old;
+    {
+        std::lock_guard<std::mutex> hold(transLock);
+        old = std::move(g_reqTrans);
+        g_reqTrans = std::move(fresh);
+    }
+    if (old)
+        old->close();
+}
+
+} // namespace
+
+namespace vant {
+
+struct rpcStack::layers {
+    std::shared_ptr<loopbackSocket> socket;
+    std::shared_ptr<THttpClient> http;
+    std::vector<std::pair<std::string, std::shared_ptr<TProtocol>>> protocols;
+};
+
+rpcStack::rpcStack(uint16_t port, int timeoutMs, const std::vector<std::string>& services)
+    : port_(port), timeoutMs_(timeoutMs), stack(new layers)
+{
+    stack->socket = std::make_shared<loopbackSocket>(port, timeoutMs);
+    auto buffered = std::make_shared<TBufferedTransport>(stack->socket);
+    stack->http = std::make_shared<THttpClient>(buffered, "127.0.0.1", "/");
+    auto json = std::make_shared<TJSONProtocol>(stack->http);
+    for (const std::string& name : services)
+        stack->protocols.emplace_back(name, std::make_shared<TMultiplexedProtocol>(json, name));
+}
+
+rpcStack::~rpcStack()
+{
+    close();
+}
+
+std::shared_ptr<TProtocol> rpcStack::protocol(const std::string& service) const
+{
+    for (const auto& entry : stack->protocols)
+        if (entry.first == service)
+            return entry.second;
+    return nullptr;
+}
+
+void rpcStack::open()
+{
+    stack->http->open();
+}
+
+bool rpcStack::isOpen() const
+{
+    return stack->socket->isOpen();
+}
+
+void rpcStack::close()
+{
+    stack->socket->close();
+}
+
+void rpcStack::interrupt()
+{
+    stack->socket->interrupt();
+}
+
+bool rpcStack::unfitForReuse() const
+{
+    return stack->socket->unfitForReuse() || stack->socket->traffic() >= renewAfterBytes;
+}
+
+} // namespace vant
+
+uint16_t getListenPort()
+{
+    return requestPort;
+}
+
+bool createReqTrans(uint16_t port)
+{
+    replaceRequestStack(newRequestStack(port));
+    return true;
+}
+
+bool createNotifyTrans(uint16_t port, int32_t timeoutSeconds)
+{
+    long long ms = static_cast<long long>(timeoutSeconds) * 1000;
+    int timeoutMs = ms <= 0 ? 0 : ms > INT_MAX ? INT_MAX : static_cast<int>(ms);
+    auto fresh = std::make_shared<vant::rpcStack>(port, timeoutMs, std::vector<std::string>{vantServiceName});
+    std::shared_ptr<vant::rpcStack> old;
+    {
+        std::lock_guard<std::mutex> hold(transLock);
+        old = std::move(g_notifyTrans);
+        g_notifyTrans = std::move(fresh);
+    }
+    // The listener may still be polling on the old stack: interrupt it rather
+    // than close it under the listener's feet; the listener closes it.
+    if (old)
+        old->interrupt();
+    return true;
+}
+
+std::shared_ptr<vant::rpcStack> openRequestConnection()
+{
+    std::shared_ptr<vant::rpcStack> stack = currentRequestStack();
+    if (!stack)
+        throw apache::thrift::transport::TTransportException(
+            apache::thrift::transport::TTransportException::NOT_OPEN, "no request connection");
+    if (stack->isOpen() && stack->unfitForReuse()) {
+        renewRequestConnection();
+        stack = currentRequestStack();
+    }
+    if (!stack->isOpen())
+        stack->open();
+    return stack;
+}
+
+void renewRequestConnection()
+{
+    std::shared_ptr<vant::rpcStack> stack = currentRequestStack();
+    replaceRequestStack(newRequestStack(stack ? stack->port() : requestPort));
+}
+
+std::shared_ptr<vant::rpcStack> notifyConnection()
+{
+    std::lock_guard<std::mutex> hold(transLock);
+    return g_notifyTrans;
+}
+
+void renewNotifyConnection(const std::shared_ptr<vant::rpcStack>& used)
+{
+    if (!used)
+        return;
+    used->close();
+    auto fresh = std::make_shared<vant::rpcStack>(used->port(), used->timeoutMs(),
+                                                  std::vector<std::string>{vantServiceName});
+    std::lock_guard<std::mutex> hold(transLock);
+    if (g_notifyTrans == used)
+        g_notifyTrans = std::move(fresh);
+}
+
+void interruptNotifyConnection()
+{
+    if (auto stack = notifyConnection())
+        stack->interrupt();
+}
+
+void interruptRequestConnection()
+{
+    if (auto stack = currentRequestStack())
+        stack->interrupt();
+}

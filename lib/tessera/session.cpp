@@ -1,1 +1,194 @@
-// Placeholder: this unit is being written.
+#include "session.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include <nlohmann/json.hpp>
+
+#include "agent.h"
+#include "connection.h"
+#include "jsonText.h"
+#include "notify.h"
+#include "vantService.h"
+
+using pkimid::msgRequest;
+using pkimid::msgResponse;
+
+namespace {
+
+constexpr size_t maxCredentialLength = 64;
+
+struct loginResult {
+    int64_t sessionID = 0;
+    std::string ticket;
+    int32_t timeout = 0;
+    int32_t notifyPort = 0;
+};
+
+bool validCredential(const char* value)
+{
+    return value != nullptr && strnlen(value, maxCredentialLength + 1) <= maxCredentialLength;
+}
+
+bool readMember(const nlohmann::json& object, const char* key, std::string& out)
+{
+    auto member = object.find(key);
+    if (member == object.end() || !member->is_string())
+        return false;
+    out = member->get<std::string>();
+    return true;
+}
+
+// One exchange on the request connection. A failed exchange leaves the
+// connection unusable, so it is replaced at once.
+template <class Call>
+bool exchange(Call call)
+{
+    try {
+        auto stack = openRequestConnection();
+        pkimid::vantServiceClient client(stack->protocol(vantServiceName));
+        call(client);
+        return true;
+    } catch (...) {
+        renewRequestConnection();
+        return false;
+    }
+}
+
+void storeSession(const loginResult& session, const char* appName, const char* appID,
+                  const char* token)
+{
+    storeTicket(session.sessionID, session.ticket);
+    g_SessionTimeOut = session.timeout;
+    g_notifyPort = static_cast<uint16_t>(session.notifyPort);
+    g_strAppName = appName;
+    g_strAppID = appID;
+    g_strToken = token;
+}
+
+bool bringUpNotifications()
+{
+    if (!g_NotifyTranStatus) {
+        if (!createNotifyTrans(g_notifyPort, g_SessionTimeOut))
+            return false;
+        g_NotifyTranStatus = true;
+    }
+    return ensureListener();
+}
+
+bool login(const char* appName, const char* appID, const char* token)
+{
+    vant::tLockHelper hold(&g_reqLocker, true);
+    if (!g_bCreated || !validCredential(appName) || !validCredential(appID) || !validCredential(token))
+        return false;
+
+    msgRequest request;
+    request.reqid = getReqidx();
+    request.msgType = pkimid::enMsgType::enMsg_Login;
+    request.version = 1;
+    request.extend = 0;
+    request.jsonBody = makeLoginText(appName, appID, token);
+
+    msgResponse response;
+    if (!exchange([&](pkimid::vantServiceClient& c) { c.login(response, request); }))
+        return false;
+
+    loginResult session;
+    bool accepted = response.errCode == 0 || response.errCode == 6;
+    if (!accepted)
+        std::puts("login failure.");
+    if (!accepted || !parseLoginResponse(response.jsonBody, session.sessionID, session.ticket,
+                                         session.timeout, session.notifyPort)) {
+        renewRequestConnection();
+        return false;
+    }
+
+    storeSession(session, appName, appID, token);
+    g_bRunning = true;
+    bool up = bringUpNotifications();
+    renewRequestConnection();
+    return up;
+}
+
+bool logout()
+{
+    vant::tLockHelper hold(&g_reqLocker, true);
+    if (!g_bCreated)
+        return false;
+    g_bRunning = false;
+    wakeListener();
+
+    pkimid::sessionTicket ticket = currentTicket();
+    msgResponse response;
+    if (!exchange([&](pkimid::vantServiceClient& c) { c.logout(response, ticket); }))
+        return false;
+
+    renewRequestConnection();
+    interruptNotifyConnection();
+    g_NotifyTranStatus = false;
+    return true;
+}
+
+} // namespace
+
+std::string makeLoginText(const char* appName, const char* appID, const char* token)
+{
+    return "{\"appName\":" + vant::jsonQuote(appName) + ",\"appID\":" + vant::jsonQuote(appID) +
+           ",\"token\":" + vant::jsonQuote(token) + "}";
+}
+
+bool parseLoginResponse(const std::string& body, int64_t& sessionID, std::string& ticket,
+                        int32_t& timeout, int32_t& notifyPort)
+{
+    nlohmann::json document = nlohmann::json::parse(body, nullptr, false);
+    if (!document.is_object())
+        return false;
+    std::string text;
+    if (!readMember(document, "sessionID", text))
+        return false;
+    sessionID = std::strtoll(text.c_str(), nullptr, 10);
+    if (!readMember(document, "ticket", ticket))
+        return false;
+    if (!readMember(document, "timeout", text))
+        return false;
+    timeout = std::atoi(text.c_str());
+    if (!readMember(document, "notifyPort", text))
+        return false;
+    notifyPort = std::atoi(text.c_str());
+    return true;
+}
+
+void reloginAgent()
+{
+    vant::tLockHelper hold(&g_reqLocker, true);
+    if (!g_bRunning)
+        return;
+    // Copies: loginAgent stores the credentials it is given.
+    const std::string appName = g_strAppName;
+    const std::string appID = g_strAppID;
+    const std::string token = g_strToken;
+    loginAgent(appName.c_str(), appID.c_str(), token.c_str());
+}
+
+extern "C" {
+
+bool loginAgent(const char* appName, const char* appID, const char* token)
+{
+    try {
+        return login(appName, appID, token);
+    } catch (...) {
+        return false;
+    }
+}
+
+bool logoutAgent(void)
+{
+    try {
+        return logout();
+    } catch (...) {
+        return false;
+    }
+}
+
+} // extern "C"

@@ -1,0 +1,84 @@
+// The two connections to the service: the request connection (fixed port,
+// login, logout and every routed request) and the notification connection
+// (the port reported at login, used only by the listener).
+//
+// A connection is a stack of Thrift objects: socket, buffered transport, HTTP
+// client (POST to "/"), JSON protocol, and one multiplexed protocol per
+// service. Thrift's objects keep stale state after a failed exchange (an
+// unsent request, an unread reply, a half-parsed message), so a stack is
+// connected at most once: after a failure or a close its owner replaces it by
+// a new one, and the next exchange starts clean.
+#ifndef TESSERA_CONNECTION_H
+#define TESSERA_CONNECTION_H
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <thrift/protocol/TProtocol.h>
+
+namespace vant {
+
+class loopbackSocket;
+
+class rpcStack {
+public:
+    rpcStack(uint16_t port, int timeoutMs, const std::vector<std::string>& services);
+    ~rpcStack();
+    rpcStack(const rpcStack&) = delete;
+    rpcStack& operator=(const rpcStack&) = delete;
+
+    // The multiplexed protocol of a service name given at construction.
+    std::shared_ptr<apache::thrift::protocol::TProtocol> protocol(const std::string& service) const;
+
+    void open();  // throws TTransportException
+    bool isOpen() const;
+    void close();
+    // Any thread: a pending or later exchange on this stack fails at once.
+    void interrupt();
+    // Open, but the service closed it, a stale reply waits, or the traffic is
+    // close to what the service tolerates on one connection.
+    bool unfitForReuse() const;
+    uint16_t port() const { return port_; }
+    int timeoutMs() const { return timeoutMs_; }
+
+private:
+    struct layers;
+    const uint16_t port_;
+    const int timeoutMs_;
+    std::unique_ptr<layers> stack;
+};
+
+} // namespace vant
+
+// Port of the request connection: always 18080.
+uint16_t getListenPort();
+
+// Builds (does not open) the request connection to `port`, 15 s time-outs.
+bool createReqTrans(uint16_t port);
+// Builds (does not open) the notification connection to `port`; time-outs of
+// timeoutSeconds x 1000 ms, where 0 or less waits without limit.
+bool createNotifyTrans(uint16_t port, int32_t timeoutSeconds);
+
+// Request connection; the caller holds g_reqLocker.
+// The open stack, renewed first when it is closed or unfit for reuse.
+std::shared_ptr<vant::rpcStack> openRequestConnection();
+// Closes the current stack and puts a fresh one in its place. After every
+// failed exchange, and wherever the connection is closed.
+void renewRequestConnection();
+
+// Notification connection.
+std::shared_ptr<vant::rpcStack> notifyConnection();
+// Replaces `used` by a fresh stack to the same port, unless a login has
+// already put another stack in its place.
+void renewNotifyConnection(const std::shared_ptr<vant::rpcStack>& used);
+
+// Make pending exchanges fail at once; any thread.
+void interruptNotifyConnection();
+void interruptRequestConnection();
+
+// Services reachable on each connection, by multiplexed name.
+extern const char* const vantServiceName;
+
+#endif // TESSERA_CONNECTION_H

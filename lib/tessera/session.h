@@ -1,0 +1,21 @@
+// Login and logout: the session with the service.
+#ifndef TESSERA_SESSION_H
+#define TESSERA_SESSION_H
+
+#include <cstdint>
+#include <string>
+
+// Reads the four string members of an accepted login's body, writing each
+// output as it is found; false at the first one missing (or not a string),
+// or when the body is not a JSON object.
+bool parseLoginResponse(const std::string& body, int64_t& sessionID, std::string& ticket,
+                        int32_t& timeout, int32_t& notifyPort);
+
+// The login text: {"appName":...,"appID":...,"token":...} with JSON escaping.
+std::string makeLoginText(const char* appName, const char* appID, const char* token);
+
+// The listener's automatic login with the stored credentials. Does nothing
+// once the agent is stopping.
+void reloginAgent();
+
+#endif // TESSERA_SESSION_H

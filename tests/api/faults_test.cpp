@@ -1,0 +1,123 @@
+// A service that fails, misbehaves or goes away costs the request it hit and
+// nothing more: the failed request reports failure with the response record
+// untouched, and the next request gets its own answer.
+#include <chrono>
+#include <string>
+
+#include "serviceFixture.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using testsupport::fillRequest;
+using testsupport::isPoisoned;
+using testsupport::poisonResponse;
+
+class faults : public testsupport::serviceTest {
+protected:
+    void SetUp() override
+    {
+        serviceTest::SetUp();
+        createAndLogin();
+    }
+
+    pkisim::fault on(pkisim::fault::kind what)
+    {
+        pkisim::fault f;
+        f.what = what;
+        f.method = "deviceOperator:getDevInfo";
+        return f;
+    }
+
+    void answerNextWith(const std::string& body)
+    {
+        pkisim::fault f = on(pkisim::fault::reply);
+        f.jsonBody = body;
+        sim->injectFault(f);
+    }
+
+    // getDevInfo; false with the response untouched, or true and its body.
+    bool request(std::string& body)
+    {
+        vpkiReq req;
+        fillRequest(req, 17, "{\"devID\":\"SIM-RSA-01\"}");
+        vpkiResp resp;
+        poisonResponse(resp);
+        if (!reqSync(DEVSERVICE, &req, &resp)) {
+            EXPECT_TRUE(isPoisoned(resp));
+            return false;
+        }
+        body = resp.body->getDataString();
+        return true;
+    }
+};
+
+TEST_F(faults, eachMisbehaviourFailsAloneAndQuietly)
+{
+    pkisim::fault exception = on(pkisim::fault::exception);
+    pkisim::fault notFound = on(pkisim::fault::httpStatus);
+    notFound.status = 404;
+    const pkisim::fault cases[] = {exception, on(pkisim::fault::missingResult),
+                                   on(pkisim::fault::malformed), on(pkisim::fault::httpStatus),
+                                   notFound, on(pkisim::fault::dropMidReply)};
+    testing::internal::CaptureStderr();
+    testing::internal::CaptureStdout();
+    int round = 0;
+    for (const pkisim::fault& f : cases) {
+        SCOPED_TRACE(round);
+        sim->injectFault(f);
+        const std::string expected = "{\"round\":" + std::to_string(round++) + "}";
+        answerNextWith(expected);
+        std::string body;
+        EXPECT_FALSE(request(body));
+        ASSERT_TRUE(request(body));
+        EXPECT_EQ(body, expected);
+    }
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+}
+
+TEST_F(faults, serviceDownThenBack)
+{
+    std::string body;
+    sim->stop();
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(request(body));
+    EXPECT_FALSE(request(body));
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+    sim->start();
+    answerNextWith("{\"back\":true}");
+    ASSERT_TRUE(request(body));
+    EXPECT_EQ(body, "{\"back\":true}");
+}
+
+TEST_F(faults, aRestartBetweenRequestsCostsNoRequest)
+{
+    std::string body;
+    ASSERT_TRUE(request(body));
+    for (int i = 0; i < 3; ++i) {
+        sim->stop();
+        sim->start();
+        EXPECT_TRUE(request(body)) << "after restart " << i;
+    }
+}
+
+TEST_F(faults, aSlowReplyTimesOutAndIsNeverTakenForTheNextAnswer)
+{
+    pkisim::fault slow = on(pkisim::fault::delay);
+    slow.delayMs = 16000;
+    sim->injectFault(slow);
+    answerNextWith("{\"own\":\"answer\"}");
+
+    std::string body;
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(request(body));
+    const auto waited = std::chrono::steady_clock::now() - start;
+    EXPECT_GE(waited, 14500ms);
+    EXPECT_LT(waited, 16000ms);
+
+    ASSERT_TRUE(request(body));
+    EXPECT_EQ(body, "{\"own\":\"answer\"}");
+}
+
+} // namespace

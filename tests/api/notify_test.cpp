@@ -1,0 +1,213 @@
+// The notification listener through the C API: every event reaches the
+// callback exactly once and in order, across connection trouble, restarts
+// and new logins, and stopping it never waits on the service.
+#include <dirent.h>
+
+#include <chrono>
+#include <fstream>
+#include <string>
+
+#include "notifyLog.h"
+#include "serviceFixture.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using testsupport::callsNamed;
+using testsupport::fillRequest;
+using testsupport::waitUntil;
+
+int threadCount()
+{
+    int count = 0;
+    if (DIR* dir = opendir("/proc/self/task")) {
+        while (dirent* entry = readdir(dir))
+            count += entry->d_name[0] != '.';
+        closedir(dir);
+    }
+    return count;
+}
+
+class notify : public testsupport::serviceTest {
+protected:
+    void SetUp() override
+    {
+        serviceTest::SetUp();
+        createAndLogin(&notifyLog::record, nullptr, &log);
+    }
+
+    bool requestWorks()
+    {
+        vpkiReq req;
+        fillRequest(req, 16, "{}");
+        vpkiResp resp;
+        return reqSync(DEVSERVICE, &req, &resp) && resp.errCode == 0;
+    }
+
+    size_t pollsSoFar() { return callsNamed(*sim, "vantService:getNotify").size(); }
+
+    // Waits until the listener has polled `more` more times.
+    bool pollsGo(size_t more)
+    {
+        const size_t target = pollsSoFar() + more;
+        return waitUntil([&] { return pollsSoFar() >= target; });
+    }
+
+    notifyLog log;
+};
+
+TEST_F(notify, eventsArriveOnceInOrderWithEveryField)
+{
+    const std::string id = sim->insertDevice({"TEST-DEV-1", "first label", "ECC"});
+    sim->modifyDevice(id, "second label");
+    sim->removeDevice(id);
+    sim->pushEvent(deviceModified, std::string(9000, 'z'));
+    ASSERT_TRUE(waitUntil([&] { return log.size() == 4; }));
+    ASSERT_TRUE(pollsGo(3));
+    const auto events = log.snapshot();
+    ASSERT_EQ(events.size(), 4u);
+    EXPECT_EQ(log.types(), (std::vector<int32_t>{deviceIn, deviceModified, deviceOut, deviceModified}));
+    for (size_t i = 0; i < events.size(); ++i) {
+        EXPECT_EQ(events[i].param, &log);
+        EXPECT_EQ(events[i].errCode, 0);
+        if (i > 0)
+            EXPECT_GT(events[i].extend, events[i - 1].extend);
+    }
+    EXPECT_NE(events[0].body.find("TEST-DEV-1"), std::string::npos);
+    EXPECT_EQ(events[3].body, std::string(9000, 'z'));
+    EXPECT_EQ(events[3].text, std::string(8191, 'z'));
+
+    // Each poll resumes from the cursor of the one before.
+    const auto polls = callsNamed(*sim, "vantService:getNotify");
+    EXPECT_EQ(polls.front().extend, 0);
+    EXPECT_EQ(polls.back().extend, events.back().extend);
+    EXPECT_EQ(polls.back().msgType, 0x0FFF0000);
+    EXPECT_EQ(polls.back().version, 1);
+    EXPECT_EQ(polls.back().port, sim->notifyPort());
+}
+
+TEST_F(notify, eventsSurviveAServiceRestart)
+{
+    sim->insertDevice({"BEFORE", "x", "RSA"});
+    ASSERT_TRUE(waitUntil([&] { return log.size() == 1; }));
+    sim->stop();
+    sim->insertDevice({"WHILE-DOWN", "x", "RSA"});
+    sim->start();
+    sim->insertDevice({"AFTER", "x", "RSA"});
+    ASSERT_TRUE(waitUntil([&] { return log.size() == 3; }));
+    ASSERT_TRUE(pollsGo(5));
+    const auto events = log.snapshot();
+    ASSERT_EQ(events.size(), 3u);
+    EXPECT_NE(events[0].body.find("BEFORE"), std::string::npos);
+    EXPECT_NE(events[1].body.find("WHILE-DOWN"), std::string::npos);
+    EXPECT_NE(events[2].body.find("AFTER"), std::string::npos);
+    EXPECT_TRUE(requestWorks());
+}
+
+TEST_F(notify, pollFailuresOfEveryKindAreRecovered)
+{
+    for (auto kind : {pkisim::fault::exception, pkisim::fault::missingResult, pkisim::fault::malformed,
+                      pkisim::fault::httpStatus, pkisim::fault::dropMidReply}) {
+        pkisim::fault f;
+        f.what = kind;
+        f.method = "vantService:getNotify";
+        f.count = 3;
+        sim->injectFault(f);
+    }
+    sim->insertDevice({"AFTER-FAULTS", "x", "RSA"});
+    ASSERT_TRUE(waitUntil([&] { return log.size() == 1; }));
+    ASSERT_TRUE(pollsGo(3));
+    EXPECT_EQ(log.size(), 1u);
+}
+
+TEST_F(notify, busyAndNothingAreNotEvents)
+{
+    pkisim::fault busy;
+    busy.what = pkisim::fault::notifyErrCode;
+    busy.method = "vantService:getNotify";
+    busy.errCode = 3;
+    sim->injectFault(busy);
+    ASSERT_TRUE(pollsGo(1));
+    const auto start = std::chrono::steady_clock::now();
+    ASSERT_TRUE(pollsGo(2));
+    EXPECT_GE(std::chrono::steady_clock::now() - start, 900ms);  // the pause after "busy"
+    EXPECT_EQ(log.size(), 0u);
+}
+
+TEST_F(notify, logoutAndLoginAtOncePollOnTheLatestSession)
+{
+    for (int i = 0; i < 20; ++i) {
+        ASSERT_TRUE(logoutAgent());
+        ASSERT_TRUE(loginDemo());
+        const auto sessions = sim->sessions();
+        ASSERT_EQ(sessions.size(), 1u);
+        sim->pushEvent(deviceModified, "{\"round\":" + std::to_string(i) + "}");
+        ASSERT_TRUE(waitUntil([&] { return log.size() == static_cast<size_t>(i + 1); })) << i;
+        const auto last = callsNamed(*sim, "vantService:getNotify").back();
+        EXPECT_EQ(last.ticket, sessions[0].ticket);
+    }
+}
+
+TEST_F(notify, manyLogoutLoginCyclesLeaveNoThreadsBehind)
+{
+    ASSERT_TRUE(pollsGo(1));
+    const int threads = threadCount();
+    for (int i = 0; i < 1000; ++i) {
+        ASSERT_TRUE(logoutAgent());
+        ASSERT_TRUE(loginDemo());
+    }
+    EXPECT_LE(threadCount(), threads);
+    sim->pushEvent(deviceModified, "{}");
+    EXPECT_TRUE(waitUntil([&] { return log.size() == 1; }));
+}
+
+class silentNotify : public notify {
+protected:
+    pkisim::options serviceOptions() const override
+    {
+        pkisim::options o;
+        o.sessionTimeout = 0;  // the listener's poll then waits without limit
+        return o;
+    }
+};
+
+TEST_F(silentNotify, releaseReturnsWithinASecondWhateverTheService)
+{
+    pkisim::fault silent;
+    silent.what = pkisim::fault::silent;
+    silent.method = "vantService:getNotify";
+    sim->injectFault(silent);
+    ASSERT_TRUE(pollsGo(1));
+    auto start = std::chrono::steady_clock::now();
+    releaseAgent();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 1000ms);
+
+    // And with the service gone.
+    sim->clearFaults();
+    createAndLogin(&notifyLog::record, nullptr, &log);
+    sim->stop();
+    start = std::chrono::steady_clock::now();
+    releaseAgent();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 1000ms);
+}
+
+TEST_F(notify, withoutACallbackTheCursorStillAdvances)
+{
+    releaseAgent();
+    sim->clearCalls();
+    createAndLogin(nullptr, nullptr, nullptr);
+    pkisim::fault lost;
+    lost.what = pkisim::fault::notifyErrCode;
+    lost.method = "vantService:getNotify";
+    lost.errCode = 3;  // would pause a second with a callback
+    lost.count = 5;
+    sim->injectFault(lost);
+    sim->pushEvent(deviceModified, "{}");
+    const auto start = std::chrono::steady_clock::now();
+    ASSERT_TRUE(pollsGo(8));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 900ms);
+    const auto polls = callsNamed(*sim, "vantService:getNotify");
+    EXPECT_GT(polls.back().extend, 0);
+}
+
+} // namespace

@@ -1,0 +1,82 @@
+#include "serviceFixture.h"
+
+#include <cstring>
+#include <thread>
+
+namespace testsupport {
+
+bool waitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout)
+{
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() >= deadline)
+            return false;
+        std::this_thread::sleep_for(2ms);
+    }
+    return true;
+}
+
+void fillRequest(vpkiReq& req, int32_t msgType, const std::string& json, int32_t version,
+                 int64_t extend)
+{
+    req.msgType = msgType;
+    req.version = version;
+    req.extend = extend;
+    std::memset(req.jsonBody, 0, sizeof req.jsonBody);
+    std::strncpy(req.jsonBody, json.c_str(), sizeof req.jsonBody - 1);
+}
+
+void poisonResponse(vpkiResp& resp)
+{
+    resp.respid = -11;
+    resp.msgType = -12;
+    resp.version = -13;
+    resp.errCode = -14;
+    resp.extend = -15;
+    std::strcpy(resp.jsonBody, "untouched");
+    resp.body->setSize(3);
+    std::memcpy(resp.body->getData(), "abc", 3);
+}
+
+bool isPoisoned(const vpkiResp& resp)
+{
+    return resp.respid == -11 && resp.msgType == -12 && resp.version == -13 && resp.errCode == -14 &&
+           resp.extend == -15 && std::strcmp(resp.jsonBody, "untouched") == 0 &&
+           resp.body->getSize() == 3 && resp.body->getDataString() == "abc";
+}
+
+std::vector<pkisim::recordedCall> callsNamed(pkisim::server& sim, const std::string& wireName)
+{
+    std::vector<pkisim::recordedCall> found;
+    for (const pkisim::recordedCall& call : sim.calls())
+        if (call.wireName == wireName)
+            found.push_back(call);
+    return found;
+}
+
+void serviceTest::SetUp()
+{
+    sim = std::make_unique<pkisim::server>(serviceOptions());
+    sim->start();
+}
+
+void serviceTest::TearDown()
+{
+    releaseAgent();
+    if (sim)
+        sim->stop();
+    sim.reset();
+}
+
+bool serviceTest::loginDemo()
+{
+    return loginAgent(pkisim::demoAppName, pkisim::demoAppID, pkisim::demoToken);
+}
+
+void serviceTest::createAndLogin(agentNotifyFunc notifyFunc, agentRespCB respCB, void* notifyParam)
+{
+    ASSERT_TRUE(createAgent(notifyFunc, respCB, notifyParam));
+    ASSERT_TRUE(loginDemo());
+}
+
+} // namespace testsupport
