@@ -76,8 +76,9 @@ TEST_F(async, eachRequestIsAnsweredOnceInOrderAndNamedByItsId)
         scriptReply("deviceOperator:getDevices", "{\"n\":" + std::to_string(i) + "}");
         ids.push_back(send(DEVSERVICE, 16, "{}", &params[i]));
         ASSERT_NE(ids.back(), 0);
-        if (i > 0)
+        if (i > 0) {
             EXPECT_GT(ids[i], ids[i - 1]);
+        }
     }
     ASSERT_TRUE(waitUntil([] { return callbackLog::instance.size() == 20; }));
     for (int i = 0; i < 20; ++i) {

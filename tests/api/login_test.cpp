@@ -80,7 +80,7 @@ TEST_F(login, argumentsAreCheckedBeforeAnythingIsSent)
     EXPECT_FALSE(loginAgent("name", "id", nullptr));
     EXPECT_FALSE(loginAgent(over.c_str(), "id", "token"));
     EXPECT_FALSE(loginAgent("name", "id", over.c_str()));
-    EXPECT_TRUE(sim->calls().empty());
+    EXPECT_TRUE(testsupport::requestCalls(*sim).empty());
 
     // 64 characters and empty strings are sent (and refused by the service).
     EXPECT_FALSE(loginAgent(limit.c_str(), "", limit.c_str()));
@@ -98,7 +98,7 @@ TEST_F(login, beforeCreateAndAfterReleaseNothingIsSent)
     EXPECT_FALSE(loginDemo());
     EXPECT_FALSE(logoutAgent());
     EXPECT_FALSE(requestWorks());
-    EXPECT_TRUE(sim->calls().empty());
+    EXPECT_TRUE(testsupport::requestCalls(*sim).empty());
 }
 
 TEST_F(login, refusedLoginChangesNothing)

@@ -13,6 +13,7 @@ using testsupport::callsNamed;
 using testsupport::fillRequest;
 using testsupport::isPoisoned;
 using testsupport::poisonResponse;
+using testsupport::requestCalls;
 
 class routing : public testsupport::serviceTest {
 protected:
@@ -43,7 +44,7 @@ TEST_F(routing, everyCataloguedPairReachesItsMethodWithTicketAndFields)
         sim->clearCalls();
         ASSERT_TRUE(reqSync(static_cast<PKI_SERVICE>(e->service), &req, &resp));
 
-        const auto calls = sim->calls();
+        const auto calls = requestCalls(*sim);
         ASSERT_EQ(calls.size(), 1u);
         const pkisim::recordedCall& call = calls.front();
         EXPECT_EQ(call.wireName, wireName(e->service, e->method));
@@ -105,7 +106,7 @@ TEST_F(routing, unlistedMessageTypesAnswerEmptyWithoutACall)
         EXPECT_STREQ(resp.jsonBody, "");
         EXPECT_EQ(resp.body->getSize(), 1);
     }
-    EXPECT_TRUE(sim->calls().empty());
+    EXPECT_TRUE(requestCalls(*sim).empty());
 }
 
 TEST_F(routing, servicesOutsideTheFourFailUntouched)
@@ -118,7 +119,7 @@ TEST_F(routing, servicesOutsideTheFourFailUntouched)
         EXPECT_FALSE(reqSync(static_cast<PKI_SERVICE>(service), &req, &resp));
         EXPECT_TRUE(isPoisoned(resp));
     }
-    EXPECT_TRUE(sim->calls().empty());
+    EXPECT_TRUE(requestCalls(*sim).empty());
 }
 
 TEST_F(routing, replyFieldsAndTextsOfAnyLengthComeBack)
@@ -197,7 +198,7 @@ TEST_F(routing, nullRecordsAreRefusedUntouched)
     EXPECT_FALSE(reqSync(DEVSERVICE, &req, nullptr));
     EXPECT_TRUE(isPoisoned(resp));
     EXPECT_EQ(reqAsync(DEVSERVICE, nullptr, nullptr), 0);
-    EXPECT_TRUE(sim->calls().empty());
+    EXPECT_TRUE(requestCalls(*sim).empty());
 }
 
 } // namespace

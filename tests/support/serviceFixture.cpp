@@ -1,9 +1,37 @@
 #include "serviceFixture.h"
 
+#include <stdlib.h>
+
 #include <cstring>
+#include <filesystem>
 #include <thread>
 
 namespace testsupport {
+namespace {
+
+std::string keyDirectory;
+
+void removeKeyDirectory()
+{
+    std::error_code ignored;
+    std::filesystem::remove_all(keyDirectory, ignored);
+}
+
+// Generating device keys takes most of a service's start-up; the services of
+// one test program share keys generated once into a temporary directory.
+const std::string& sharedKeyDirectory()
+{
+    if (keyDirectory.empty()) {
+        char pattern[] = "/tmp/tessera-test-keys-XXXXXX";
+        if (mkdtemp(pattern) != nullptr) {
+            keyDirectory = pattern;
+            std::atexit(removeKeyDirectory);
+        }
+    }
+    return keyDirectory;
+}
+
+} // namespace
 
 bool waitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout)
 {
@@ -45,6 +73,15 @@ bool isPoisoned(const vpkiResp& resp)
            resp.body->getSize() == 3 && resp.body->getDataString() == "abc";
 }
 
+std::vector<pkisim::recordedCall> requestCalls(pkisim::server& sim)
+{
+    std::vector<pkisim::recordedCall> found;
+    for (const pkisim::recordedCall& call : sim.calls())
+        if (call.port == sim.port())
+            found.push_back(call);
+    return found;
+}
+
 std::vector<pkisim::recordedCall> callsNamed(pkisim::server& sim, const std::string& wireName)
 {
     std::vector<pkisim::recordedCall> found;
@@ -56,7 +93,10 @@ std::vector<pkisim::recordedCall> callsNamed(pkisim::server& sim, const std::str
 
 void serviceTest::SetUp()
 {
-    sim = std::make_unique<pkisim::server>(serviceOptions());
+    pkisim::options options = serviceOptions();
+    if (options.keyDir.empty())
+        options.keyDir = sharedKeyDirectory();
+    sim = std::make_unique<pkisim::server>(options);
     sim->start();
 }
 

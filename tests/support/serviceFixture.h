@@ -29,6 +29,10 @@ void fillRequest(vpkiReq& req, int32_t msgType, const std::string& json, int32_t
 void poisonResponse(vpkiResp& resp);
 bool isPoisoned(const vpkiResp& resp);
 
+// Calls of the record that arrived on the request port (the listener's polls
+// arrive on the notification port).
+std::vector<pkisim::recordedCall> requestCalls(pkisim::server& sim);
+
 // Calls of the record whose wire name is `wireName`.
 std::vector<pkisim::recordedCall> callsNamed(pkisim::server& sim, const std::string& wireName);
 
