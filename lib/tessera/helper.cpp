@@ -111,6 +111,15 @@ int tSemer::wait(unsigned int timeoutMs)
 
 } // namespace vant
 
+namespace {
+
+// The tThread whose routine runs on this thread, so that stop() can tell a
+// thread stopping itself without reading threadId, which pthread_create may
+// still be writing.
+thread_local const tThread* runningHere = nullptr;
+
+} // namespace
+
 tThread::tThread(const tParam& p) : param(p), threadId(), started(false) {}
 
 tThread::~tThread()
@@ -118,17 +127,27 @@ tThread::~tThread()
     stop(0);
 }
 
-bool tThread::start(void* (*routine)(void*))
+void* tThread::run(void* self)
+{
+    auto* thread = static_cast<tThread*>(self);
+    runningHere = thread;
+    return thread->routine(thread);
+}
+
+bool tThread::start(void* (*fn)(void*))
 {
     if (started)
         return false;
-    started = pthread_create(&threadId, nullptr, routine, this) == 0;
+    routine = fn;
+    started = true;
+    if (pthread_create(&threadId, nullptr, &tThread::run, this) != 0)
+        started = false;
     return started;
 }
 
 void tThread::stop(int)
 {
-    if (!started || pthread_equal(threadId, pthread_self()))
+    if (!started || runningHere == this)
         return;
     pthread_join(threadId, nullptr);
     started = false;

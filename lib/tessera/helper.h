@@ -7,6 +7,7 @@
 #include <pthread.h>
 #include <semaphore.h>
 
+#include <atomic>
 #include <string>
 
 namespace vant {
@@ -96,8 +97,11 @@ public:
     tParam param;
 
 private:
+    static void* run(void* self);
+
     pthread_t threadId;
-    bool started;
+    void* (*routine)(void*) = nullptr;
+    std::atomic<bool> started;
 };
 
 #endif // TESSERA_HELPER_H
