@@ -1,1 +1,157 @@
-// Placeholder: this unit is being written.
+#include "asyncReq.h"
+
+#include <cxxabi.h>
+
+#include <cstddef>
+#include <cstring>
+#include <new>
+
+#include "agent.h"
+
+using requestPool = reqThreadPool<vant::stRequest>;
+
+// Applications read the response callback's first argument as a vpkiAsyncMsg.
+static_assert(sizeof(requestPool::msg) == sizeof(vpkiAsyncMsg), "message record layout");
+static_assert(offsetof(requestPool::msg, type) == offsetof(vpkiAsyncMsg, type), "message type offset");
+static_assert(offsetof(requestPool::msg, req) == offsetof(vpkiAsyncMsg, req), "message req offset");
+static_assert(offsetof(requestPool::msg, param) == offsetof(vpkiAsyncMsg, param), "message param offset");
+
+// Constructed before and destroyed after the library's other globals, so that
+// it exists whenever one of them starts or stops the agent.
+requestPool g_reqTrdPool __attribute__((init_priority(1000)));
+
+namespace {
+
+// 0 means "refused" to reqAsync's callers, so it is never handed out as an id.
+int32_t nextRequestId()
+{
+    int32_t id = getReqidx();
+    while (id == 0)
+        id = getReqidx();
+    return id;
+}
+
+// The buffer of a fresh record takes the text's characters and a zero byte.
+void setText(vant::CByteArray& body, const char* text, size_t length)
+{
+    if (length == 0)
+        return;
+    body.setSize(static_cast<int64_t>(length) + 1);
+    memcpy(body.getData(), text, length);
+}
+
+// The request record handed to reqSync: its body is the pooled record's
+// buffer, borrowed for the call and never released by it.
+class borrowedRequest {
+public:
+    explicit borrowedRequest(const vant::stRequest& from)
+    {
+        rec.msgType = from.msgType;
+        rec.version = from.version;
+        rec.extend = from.extend;
+        if (from.body != nullptr) {
+            delete rec.body;
+            rec.body = from.body;
+            borrowed = true;
+        }
+    }
+    ~borrowedRequest()
+    {
+        if (borrowed)
+            rec.body = nullptr;
+    }
+    borrowedRequest(const borrowedRequest&) = delete;
+    borrowedRequest& operator=(const borrowedRequest&) = delete;
+
+    vpkiReq rec;
+
+private:
+    bool borrowed = false;
+};
+
+// Marks the channel busy while the worker holds a request, and hands the
+// record back to the pool however the request ends.
+class takenRequest {
+public:
+    takenRequest(requestPool::trdChannel& c, vant::stRequest* r) : channel(c), req(r) { channel.busy = true; }
+    ~takenRequest()
+    {
+        channel.recover(req);
+        channel.busy = false;
+    }
+    takenRequest(const takenRequest&) = delete;
+    takenRequest& operator=(const takenRequest&) = delete;
+
+private:
+    requestPool::trdChannel& channel;
+    vant::stRequest* req;
+};
+
+// A failed request reaches the callback with the response as constructed.
+void performRequest(requestPool::msg& m)
+{
+    vpkiResp resp;
+    borrowedRequest call(*m.req);
+    reqSync(static_cast<PKI_SERVICE>(m.type), &call.rec, &resp);
+    agentRespCB callback = g_respCB;
+    if (callback != nullptr)
+        callback(&m, &resp, m.param);
+}
+
+} // namespace
+
+bool initAysncReq()
+{
+    return g_reqTrdPool.init(threadAsyncReq, 1);
+}
+
+void uninitAysncReq()
+{
+    g_reqTrdPool.uinit();
+}
+
+void req2Req(vant::stRequest& out, const vpkiReq* in)
+{
+    out.reqid = nextRequestId();
+    out.msgType = in->msgType;
+    out.version = in->version;
+    out.extend = in->extend;
+    if (in->jsonBody[0] != 0) {
+        setText(*out.body, in->jsonBody, strnlen(in->jsonBody, sizeof in->jsonBody));
+    } else if (in->body != nullptr && in->body->getSize() > 0) {
+        const char* text = in->body->getData();
+        setText(*out.body, text, strnlen(text, static_cast<size_t>(in->body->getSize())));
+    }
+}
+
+int pushReq(PKI_SERVICE service, void* param, const vpkiReq* req)
+{
+    if (req == nullptr)
+        return 0;
+    try {
+        vant::stRequest local;
+        req2Req(local, req);
+        return g_reqTrdPool.sendReq(service, local, param) ? local.reqid : 0;
+    } catch (const std::bad_alloc&) {
+        return 0;
+    }
+}
+
+void* threadAsyncReq(void* arg)
+{
+    auto* channel = static_cast<requestPool::trdChannel*>(static_cast<tThread*>(arg)->param.param);
+    requestPool::msg m{};
+    while (channel->running) {
+        if (!channel->pop(m) || m.req == nullptr)
+            break;
+        takenRequest taken(*channel, m.req);
+        try {
+            performRequest(m);
+        } catch (const abi::__forced_unwind&) {
+            throw;  // thread cancellation must unwind to its end
+        } catch (...) {
+            // An application callback threw: the worker goes on with the next request.
+        }
+    }
+    return nullptr;
+}
