@@ -1,0 +1,42 @@
+#include "deviceGateway.h"
+
+#include <exception>
+
+#include "errCodes.h"
+#include "replyBodies.h"
+#include "sessionService.h"
+
+namespace pkisim {
+
+deviceGateway::deviceGateway(deviceStore& devices, sessionTable& sessions, eventLog& events)
+    : devices(devices), sessions(sessions), events(events) {}
+
+wire::msgResponse deviceGateway::call(const std::string& service, const std::string& method,
+                                      const wire::sessionTicket& ticket, const wire::msgRequest& request) {
+    if (sessions.check(ticket) != sessionState::active)
+        return answerTo(request, errSessionUnknown, errorBody("session unknown or ended"));
+    std::string reply;
+    int32_t errCode;
+    try {
+        errCode = devices.handle(service, method, request.jsonBody, reply);
+    } catch (const std::exception& e) {
+        // The device layer promises not to throw; a request must not take the connection down if it does.
+        return answerTo(request, errBadRequest, errorBody(std::string("request failed: ") + e.what()));
+    }
+    if (errCode == errSuccess && service == "deviceOperator" && method == "setDevLable")
+        announceRelabel(request.jsonBody);
+    return answerTo(request, errCode, reply);
+}
+
+// A label set through the service is a device modification like any other.
+void deviceGateway::announceRelabel(const std::string& requestBody) {
+    const nlohmann::json body = nlohmann::json::parse(requestBody, nullptr, false);
+    if (!body.is_object() || !body.contains("devID") || !body["devID"].is_string())
+        return;
+    const std::string devId = body["devID"].get<std::string>();
+    for (const deviceSpec& device : devices.list())
+        if (device.devId == devId)
+            events.post(wire::enMsgType::enMsg_NotifyerDevModify, deviceEventBody(device, "modified"));
+}
+
+} // namespace pkisim
