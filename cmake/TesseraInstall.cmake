@@ -23,7 +23,7 @@ configure_file(${CMAKE_CURRENT_LIST_DIR}/tessera.pc.in ${CMAKE_CURRENT_BINARY_DI
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/tessera.pc
   DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig COMPONENT development)
 
-foreach(_tool pkisim tessera-cli)
+foreach(_tool pkisim tessera_cli)
   if(TARGET ${_tool})
     install(TARGETS ${_tool} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT tools)
   endif()

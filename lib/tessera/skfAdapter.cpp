@@ -1,1 +1,173 @@
-// Placeholder: this unit is being written.
+#include "skfAdapter.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include <nlohmann/json.hpp>
+
+#include "base64.h"
+#include "jsonText.h"
+#include "tessera.h"
+
+namespace vant {
+namespace {
+
+constexpr size_t decodeCapacity = 4096;
+
+// Writes the named string members of the JSON object `text` to `outs`, all
+// or none: false when the text is not an object or a member is missing or
+// not a string.
+template <size_t N>
+bool readStringMembers(const std::string& text, const char* const (&names)[N], std::string* const (&outs)[N])
+{
+    const nlohmann::json doc = nlohmann::json::parse(text, nullptr, false);
+    if (!doc.is_object())
+        return false;
+    std::string values[N];
+    for (size_t i = 0; i < N; ++i) {
+        const nlohmann::json::const_iterator member = doc.find(names[i]);
+        if (member == doc.end() || !member->is_string())
+            return false;
+        values[i] = member->get<std::string>();
+    }
+    for (size_t i = 0; i < N; ++i)
+        *outs[i] = std::move(values[i]);
+    return true;
+}
+
+} // namespace
+
+bool parseUrl(const std::string& url, std::string& devId, std::string& appName, std::string& conName)
+{
+    static const char* const names[] = {"devId", "applicationName", "containerName"};
+    std::string* const outs[] = {&devId, &appName, &conName};
+    return readStringMembers(url, names, outs);
+}
+
+bool parseSignatureResponse(const std::string& body, std::string& signature, std::string& signLen)
+{
+    static const char* const names[] = {"strSignature", "strSignLen"};
+    std::string* const outs[] = {&signature, &signLen};
+    return readStringMembers(body, names, outs);
+}
+
+bool buildSignRequestBody(const keyLocation& key, const unsigned char* data, size_t dataLen, std::string& body)
+{
+    const std::string head = "{\"devID\":" + jsonQuote(key.devId) + ",\"appName\":" + jsonQuote(key.appName) +
+                             ",\"conName\":" + jsonQuote(key.conName) + ",\"srcData\":\"";
+    const std::string tail = "\",\"type\":\"3\"}";
+    // Measured before encoding, so that an oversized length is refused
+    // without reading the data (Base64 text is longer than its data).
+    if (dataLen > signRequestBodyMax)
+        return false;
+    const size_t encodedLength = (dataLen + 2) / 3 * 4;
+    if (head.size() + encodedLength + tail.size() > signRequestBodyMax)
+        return false;
+    body = head + base64_encode(data, dataLen) + tail;
+    return true;
+}
+
+} // namespace vant
+
+namespace {
+
+// A signature as the service returned it, decoded into a zeroed buffer.
+struct decodedSignature {
+    unsigned char bytes[vant::decodeCapacity] = {};
+    int32_t length = 0;
+};
+
+enum class signOutcome {
+    signedOk,    // `decodedSignature` holds a signature that matches its stated length
+    refused,     // bad arguments, or an answer without a valid signature
+    notCarried,  // reqSync did not carry the request
+};
+
+bool fillSignRequest(const char* url, const unsigned char* data, uint32_t dataLen, vpkiReq& req)
+{
+    vant::keyLocation key;
+    if (!vant::parseUrl(url, key.devId, key.appName, key.conName))
+        return false;
+    std::string body;
+    if (!vant::buildSignRequestBody(key, data, dataLen, body))
+        return false;
+    req.msgType = vant::signDataMsgType;
+    req.version = 1;
+    req.extend = 0;
+    req.body->setSize(static_cast<int64_t>(body.size()) + 1);
+    std::memcpy(req.body->getData(), body.data(), body.size());
+    return true;
+}
+
+// Decodes the answer's signature; true only when it decodes and its length
+// equals the stated one (read as atoi reads it; out of range never matches).
+bool readSignature(const vpkiResp& resp, decodedSignature& out)
+{
+    std::string signature;
+    std::string signLen;
+    if (!vant::parseSignatureResponse(resp.body->getDataString(), signature, signLen))
+        return false;
+    const int32_t decoded = vant::base64_decode<vant::decodeCapacity>(signature.c_str(), out.bytes);
+    if (decoded == -1 || std::strtol(signLen.c_str(), nullptr, 10) != decoded)
+        return false;
+    out.length = decoded;
+    return true;
+}
+
+signOutcome requestSignature(const char* url, const unsigned char* data, uint32_t dataLen, decodedSignature& out)
+{
+    if (url == nullptr || (data == nullptr && dataLen != 0))
+        return signOutcome::refused;
+    vpkiReq req;
+    if (!fillSignRequest(url, data, dataLen, req))
+        return signOutcome::refused;
+    vpkiResp resp;
+    if (!reqSync(SIGNXSERVICE, &req, &resp))
+        return signOutcome::notCarried;
+    return readSignature(resp, out) ? signOutcome::signedOk : signOutcome::refused;
+}
+
+} // namespace
+
+// Both shortcuts keep every exception inside: the caller is C code.
+
+extern "C" uint32_t rsaSignData(const char* url, const unsigned char* data, uint32_t dataLen,
+                                unsigned char* signature, uint32_t* signatureLen)
+{
+    try {
+        if (signature == nullptr || signatureLen == nullptr)
+            return VPKI_SIGN_FAILED;
+        decodedSignature decoded;
+        const signOutcome outcome = requestSignature(url, data, dataLen, decoded);
+        if (outcome == signOutcome::notCarried)
+            std::puts("call reqSync failrue for rsaSignData.");
+        if (outcome != signOutcome::signedOk)
+            return VPKI_SIGN_FAILED;
+        std::memcpy(signature, decoded.bytes, static_cast<size_t>(decoded.length));
+        *signatureLen = static_cast<uint32_t>(decoded.length);
+        return VPKI_SIGN_OK;
+    } catch (...) {
+        return VPKI_SIGN_FAILED;
+    }
+}
+
+extern "C" uint32_t eccSignData(const char* url, const unsigned char* data, uint32_t dataLen, unsigned char* signature)
+{
+    try {
+        if (signature == nullptr)
+            return VPKI_SIGN_FAILED;
+        decodedSignature decoded;
+        if (requestSignature(url, data, dataLen, decoded) != signOutcome::signedOk)
+            return VPKI_SIGN_FAILED;
+        // A longer answer cannot be an r||s block; cutting it would pass off
+        // a damaged signature as a good one.
+        if (decoded.length > VPKI_ECC_SIGNATURE_SIZE)
+            return VPKI_SIGN_FAILED;
+        // r and s: the two 64-byte halves, zero beyond the decoded bytes.
+        std::memcpy(signature, decoded.bytes, VPKI_ECC_SIGNATURE_SIZE);
+        return VPKI_SIGN_OK;
+    } catch (...) {
+        return VPKI_SIGN_FAILED;
+    }
+}

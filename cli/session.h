@@ -1,0 +1,24 @@
+// A logged-in agent for the length of one command.
+#ifndef TESSERA_CLI_SESSION_H
+#define TESSERA_CLI_SESSION_H
+
+#include "settings.h"
+#include "tessera.h"
+
+namespace cli {
+
+class session {
+public:
+    // Creates the agent and logs in. Throws a failure with exitUnreachable
+    // when nothing listens on the service's port, exitLoginRefused when the
+    // service does not accept the credentials.
+    explicit session(const credentials& login, agentNotifyFunc notify = nullptr, void* notifyParam = nullptr);
+    // Logs out and releases the agent (waiting for its threads).
+    ~session();
+    session(const session&) = delete;
+    session& operator=(const session&) = delete;
+};
+
+} // namespace cli
+
+#endif // TESSERA_CLI_SESSION_H

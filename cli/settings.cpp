@@ -1,0 +1,51 @@
+#include "settings.h"
+
+#include <cstdlib>
+
+#include "exitCodes.h"
+
+namespace cli {
+namespace {
+
+constexpr size_t credentialMax = 64;
+
+std::string pick(const parsedArgs& args, const char* option, const char* variable, const char* fallback)
+{
+    if (args.has(option))
+        return args.value(option);
+    const char* fromEnvironment = std::getenv(variable);
+    return fromEnvironment != nullptr ? fromEnvironment : fallback;
+}
+
+void checkLength(const std::string& value, const char* what)
+{
+    if (value.size() > credentialMax)
+        throw usageError(std::string(what) + " is longer than 64 characters");
+}
+
+} // namespace
+
+const std::vector<optionSpec>& globalOptionSpecs()
+{
+    static const std::vector<optionSpec> specs = {
+        {"help", false}, {"text", false}, {"json", false}, {"app", true}, {"app-id", true}, {"token", true},
+    };
+    return specs;
+}
+
+settings readSettings(const parsedArgs& args)
+{
+    if (args.has("text") && args.has("json"))
+        throw usageError("--text and --json exclude each other");
+    settings s;
+    s.text = args.has("text");
+    s.login.appName = pick(args, "app", "TESSERA_APP_NAME", "demo");
+    s.login.appId = pick(args, "app-id", "TESSERA_APP_ID", "demo-app-id");
+    s.login.token = pick(args, "token", "TESSERA_TOKEN", "demo-token");
+    checkLength(s.login.appName, "the application name");
+    checkLength(s.login.appId, "the application id");
+    checkLength(s.login.token, "the token");
+    return s;
+}
+
+} // namespace cli

@@ -1,0 +1,33 @@
+// Options that every command takes: output form and login credentials.
+#ifndef TESSERA_CLI_SETTINGS_H
+#define TESSERA_CLI_SETTINGS_H
+
+#include <string>
+#include <vector>
+
+#include "arguments.h"
+
+namespace cli {
+
+struct credentials {
+    std::string appName;
+    std::string appId;
+    std::string token;
+};
+
+struct settings {
+    bool text = false;  // readable text instead of JSON
+    credentials login;
+};
+
+// --help, --text, --json, --app, --app-id, --token.
+const std::vector<optionSpec>& globalOptionSpecs();
+
+// Credentials come from the options, else from TESSERA_APP_NAME,
+// TESSERA_APP_ID and TESSERA_TOKEN, else the demo application's. Throws a
+// usage failure for a value the login would refuse (over 64 characters).
+settings readSettings(const parsedArgs& args);
+
+} // namespace cli
+
+#endif // TESSERA_CLI_SETTINGS_H

@@ -1,0 +1,391 @@
+// The tessera command as a user runs it: the built binary against an
+// in-process pkisim, checked by its output and exit status.
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+
+#include <signal.h>
+
+#include <chrono>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "base64.h"
+#include "childProcess.h"
+#include "signatureCheck.h"
+#include "simServer.h"
+
+namespace {
+
+using json = nlohmann::json;
+using namespace std::chrono_literals;
+
+// Only to catch hangs; every command normally ends in well under a second.
+constexpr auto hangLimit = 60s;
+
+const std::string rsaKey = R"({"devId":"SIM-RSA-01","applicationName":"pkisim","containerName":"sign"})";
+const std::string eccKey = R"({"devId":"SIM-ECC-01","applicationName":"pkisim","containerName":"sign"})";
+
+childResult tessera(const std::vector<std::string>& args, const std::vector<std::string>& env = {},
+                    const std::string& input = std::string())
+{
+    std::vector<std::string> argv = {TESSERA_CLI_PATH};
+    argv.insert(argv.end(), args.begin(), args.end());
+    childProcess child(argv, env, input);
+    return child.finish(hangLimit);
+}
+
+json parsed(const childResult& r)
+{
+    return json::parse(r.out, nullptr, false);
+}
+
+// Commands that need no service, and command lines that are wrong.
+TEST(CliUsage, HelpListsCommandsAndExitStatuses)
+{
+    for (const auto& args : std::vector<std::vector<std::string>>{{"--help"}, {"-h"}, {"help"}}) {
+        const childResult r = tessera(args);
+        EXPECT_EQ(r.status, 0);
+        EXPECT_NE(r.out.find("Exit status:"), std::string::npos);
+        EXPECT_NE(r.out.find("  3  service unreachable"), std::string::npos);
+    }
+    for (const char* command : {"devices", "call", "sign", "watch", "methods", "version"}) {
+        const childResult viaOption = tessera({command, "--help"});
+        EXPECT_EQ(viaOption.status, 0) << command;
+        EXPECT_EQ(viaOption.out.rfind(std::string("Usage: tessera ") + command, 0), 0u) << viaOption.out;
+        EXPECT_EQ(tessera({"help", command}).out, viaOption.out) << command;
+    }
+}
+
+TEST(CliUsage, WrongCommandLinesExitWithStatus2)
+{
+    const std::vector<std::vector<std::string>> wrong = {
+        {},
+        {"frobnicate"},
+        {"devices", "--verbose"},
+        {"devices", "extra"},
+        {"call", "deviceOperator"},
+        {"call", "nosuchService", "getDevices"},
+        {"call", "deviceOperator", "noSuchMethod"},
+        {"call", "deviceOperator", "15"},
+        {"call", "enrollPlugin", "getDevices"},
+        {"call", "deviceOperator", "getDevInfo", "{not json"},
+        {"call", "deviceOperator", "getDevInfo", "{}", "--extend", "x"},
+        {"sign", "--key", rsaKey},
+        {"sign", "--rsa", "--ecc", "--key", rsaKey},
+        {"sign", "--rsa"},
+        {"sign", "--rsa", "--key", R"({"devID":"SIM-RSA-01","applicationName":"pkisim","containerName":"sign"})"},
+        {"watch", "--count", "0"},
+        {"--text", "--json", "version"},
+        {"--app", std::string(65, 'a'), "version"},
+        {"help", "frobnicate"},
+    };
+    for (const auto& args : wrong) {
+        const childResult r = tessera(args);
+        EXPECT_EQ(r.status, 2) << (args.empty() ? "" : args[0]) << " " << (args.size() > 1 ? args[1] : "");
+        EXPECT_EQ(r.out, "");
+        EXPECT_EQ(r.err.rfind("tessera: ", 0), 0u) << r.err;
+    }
+}
+
+TEST(CliUsage, VersionAndMethodsNeedNoService)
+{
+    const childResult version = tessera({"version"});
+    ASSERT_EQ(version.status, 0);
+    EXPECT_TRUE(parsed(version).contains("tessera"));
+
+    const childResult methods = tessera({"methods", "devService"});
+    ASSERT_EQ(methods.status, 0);
+    const json list = parsed(methods);
+    ASSERT_EQ(list.size(), 25u);
+    EXPECT_EQ(list[16]["msgType"], 32);
+    EXPECT_EQ(list[16]["method"], "getContainerType");
+
+    const childResult text = tessera({"methods", "--text"});
+    EXPECT_NE(text.out.find("vmailPlugin        36  signData"), std::string::npos);
+}
+
+TEST(CliUsage, NoServiceMeansStatus3)
+{
+    for (const auto& args : std::vector<std::vector<std::string>>{
+             {"devices"}, {"call", "1", "17", "{}"}, {"sign", "--ecc", "--key", eccKey}, {"watch"}}) {
+        const childResult r = tessera(args, {}, "data");
+        EXPECT_EQ(r.status, 3) << args[0];
+        EXPECT_NE(r.err.find("not reachable"), std::string::npos) << r.err;
+    }
+}
+
+// Commands against a running pkisim.
+class CliService : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        appsFile = testing::TempDir() + "tessera-cli-apps.json";
+        std::ofstream(appsFile) << R"([{"appName":"billing","appID":"b-17","token":"secret"}])";
+        pkisim::options opts;
+        opts.appsFile = appsFile;
+        service = new pkisim::server(opts);
+        service->start();
+    }
+
+    static void TearDownTestSuite()
+    {
+        delete service;
+        service = nullptr;
+        std::remove(appsFile.c_str());
+    }
+
+    void SetUp() override
+    {
+        service->clearFaults();
+        service->clearCalls();
+    }
+
+    // The login texts that reached the service.
+    static std::vector<json> logins()
+    {
+        std::vector<json> found;
+        for (const pkisim::recordedCall& call : service->calls())
+            if (call.wireName == "vantService:login")
+                found.push_back(json::parse(call.jsonBody, nullptr, false));
+        return found;
+    }
+
+    static size_t callsTo(const std::string& wireName)
+    {
+        size_t n = 0;
+        for (const pkisim::recordedCall& call : service->calls())
+            n += call.wireName == wireName ? 1 : 0;
+        return n;
+    }
+
+    static pkisim::server* service;
+    static std::string appsFile;
+};
+
+pkisim::server* CliService::service = nullptr;
+std::string CliService::appsFile;
+
+TEST_F(CliService, DevicesListsTheServiceDevices)
+{
+    const childResult r = tessera({"devices"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const json body = parsed(r);
+    ASSERT_TRUE(body.contains("devices")) << r.out;
+    std::vector<std::string> ids;
+    for (const json& dev : body["devices"])
+        ids.push_back(dev["devID"]);
+    EXPECT_EQ(ids, (std::vector<std::string>{"SIM-RSA-01", "SIM-ECC-01"}));
+    EXPECT_EQ(callsTo("vantService:logout"), 1u);
+
+    const childResult text = tessera({"--text", "devices"});
+    ASSERT_EQ(text.status, 0);
+    EXPECT_EQ(text.out.rfind("devID", 0), 0u) << text.out;
+    EXPECT_NE(text.out.find("\nSIM-ECC-01 "), std::string::npos) << text.out;
+}
+
+TEST_F(CliService, CallReachesTheSameMethodByAnyOfItsNames)
+{
+    for (const auto& names : std::vector<std::pair<std::string, std::string>>{
+             {"deviceOperator", "getDevInfo"}, {"devService", "getDevInfo"}, {"DEVSERVICE", "17"}, {"1", "17"}}) {
+        service->clearCalls();
+        const childResult r = tessera({"call", names.first, names.second, R"({"devID":"SIM-RSA-01"})"});
+        ASSERT_EQ(r.status, 0) << names.first << " " << names.second << ": " << r.err;
+        const json record = parsed(r);
+        EXPECT_EQ(record["errCode"], 0);
+        EXPECT_EQ(record["body"]["devID"], "SIM-RSA-01");
+        EXPECT_EQ(callsTo("deviceOperator:getDevInfo"), 1u);
+    }
+}
+
+TEST_F(CliService, CallCarriesItsFieldsAndLongBodies)
+{
+    const std::string longBody = R"({"devID":"SIM-RSA-01","pad":")" + std::string(9000, 'p') + R"("})";
+    const childResult r = tessera({"call", "deviceOperator", "getDevInfo", "-", "--req-version", "3", "--extend=-9"},
+                                  {}, longBody);
+    ASSERT_EQ(r.status, 0) << r.err;
+    const auto calls = service->calls();
+    ASSERT_EQ(callsTo("deviceOperator:getDevInfo"), 1u);
+    for (const pkisim::recordedCall& call : calls) {
+        if (call.wireName != "deviceOperator:getDevInfo")
+            continue;
+        EXPECT_EQ(call.jsonBody, longBody);
+        EXPECT_EQ(call.version, 3);
+        EXPECT_EQ(call.extend, -9);
+        EXPECT_EQ(call.msgType, 17);
+    }
+}
+
+TEST_F(CliService, CallPrintsAnErrorAnswerAndExits1)
+{
+    const childResult r = tessera({"call", "deviceOperator", "getDevInfo", R"({"devID":"NO-SUCH-DEVICE"})"});
+    EXPECT_EQ(r.status, 1);
+    const json record = parsed(r);
+    EXPECT_NE(record["errCode"], 0);
+    EXPECT_TRUE(record.contains("body") || record.contains("bodyText")) << r.out;
+}
+
+TEST_F(CliService, CallShowsABodyThatIsNotJsonAsText)
+{
+    pkisim::fault reply;
+    reply.what = pkisim::fault::reply;
+    reply.method = "deviceOperator:getDevices";
+    reply.errCode = 0;
+    reply.jsonBody = "plain \"text\"";
+    service->injectFault(reply);
+    const childResult r = tessera({"call", "deviceOperator", "getDevices"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(parsed(r)["bodyText"], "plain \"text\"");
+}
+
+TEST_F(CliService, ExitStatusTellsWhatWentWrong)
+{
+    EXPECT_EQ(tessera({"devices", "--token", "wrong"}).status, 4);
+
+    pkisim::fault broken;
+    broken.what = pkisim::fault::exception;
+    broken.method = "deviceOperator:getDevices";
+    service->injectFault(broken);
+    const childResult failed = tessera({"devices"});
+    EXPECT_EQ(failed.status, 1);
+    EXPECT_EQ(failed.out, "");
+}
+
+TEST_F(CliService, CredentialsComeFromOptionsThenEnvironment)
+{
+    const std::vector<std::string> billing = {"TESSERA_APP_NAME=billing", "TESSERA_APP_ID=b-17",
+                                              "TESSERA_TOKEN=secret"};
+    ASSERT_EQ(tessera({"devices"}, billing).status, 0);
+    ASSERT_EQ(tessera({"devices", "--app=demo", "--app-id", "demo-app-id", "--token", "demo-token"}, billing).status,
+              0);
+    EXPECT_EQ(tessera({"devices", "--token", "demo-token"}, billing).status, 4);
+    ASSERT_EQ(tessera({"devices"}).status, 0);
+
+    const std::vector<json> seen = logins();
+    ASSERT_EQ(seen.size(), 4u);
+    EXPECT_EQ(seen[0]["appName"], "billing");
+    EXPECT_EQ(seen[0]["token"], "secret");
+    EXPECT_EQ(seen[1]["appName"], "demo");
+    EXPECT_EQ(seen[2]["appName"], "billing");
+    EXPECT_EQ(seen[2]["token"], "demo-token");
+    EXPECT_EQ(seen[3]["appID"], "demo-app-id");
+}
+
+TEST_F(CliService, SignWritesSignaturesThatVerify)
+{
+    const std::string data = "data to sign";
+    const std::string certificate = service->certificatePem("SIM-RSA-01");
+    childResult base64 = tessera({"sign", "--rsa", "--base64", "--key", rsaKey}, {}, data);
+    ASSERT_EQ(base64.status, 0) << base64.err;
+    ASSERT_EQ(base64.out.back(), '\n');
+    base64.out.pop_back();
+    EXPECT_TRUE(signcheck::rsaVerifies(certificate, data, vant::base64_decode(base64.out)));
+
+    const childResult raw = tessera({"sign", "--rsa", "--key", rsaKey}, {}, data);
+    ASSERT_EQ(raw.status, 0) << raw.err;
+    EXPECT_TRUE(signcheck::rsaVerifies(certificate, data, raw.out));
+
+    const std::string in = testing::TempDir() + "tessera-cli-in.bin";
+    const std::string out = testing::TempDir() + "tessera-cli-out.sig";
+    std::ofstream(in, std::ios::binary) << std::string("\0\x01\x02", 3);
+    const childResult toFile = tessera({"sign", "--ecc", "--key", eccKey, "--in", in, "--out", out});
+    ASSERT_EQ(toFile.status, 0) << toFile.err;
+    const json summary = parsed(toFile);
+    EXPECT_EQ(summary["keyType"], "ECC");
+    EXPECT_EQ(summary["length"], 128);
+    std::ifstream written(out, std::ios::binary);
+    const std::string block((std::istreambuf_iterator<char>(written)), std::istreambuf_iterator<char>());
+    EXPECT_TRUE(signcheck::eccBlockVerifies(service->certificatePem("SIM-ECC-01"), std::string("\0\x01\x02", 3),
+                                            block));
+    std::remove(in.c_str());
+    std::remove(out.c_str());
+}
+
+TEST_F(CliService, SignRefusesTooMuchDataBeforeLoggingIn)
+{
+    const childResult r = tessera({"sign", "--rsa", "--base64", "--key", rsaKey}, {}, std::string(706, 'x'));
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("at most 705 bytes"), std::string::npos) << r.err;
+    EXPECT_TRUE(logins().empty());
+    EXPECT_EQ(tessera({"sign", "--rsa", "--base64", "--key", rsaKey}, {}, std::string(705, 'x')).status, 0);
+}
+
+TEST_F(CliService, SignFailuresHaveTheirOwnStatus)
+{
+    pkisim::fault reply;
+    reply.what = pkisim::fault::reply;
+    reply.method = "signxPlugin:signData";
+    reply.jsonBody = R"({"strSignature":"AAEC","strSignLen":"4"})";
+    service->injectFault(reply);
+    const childResult bad = tessera({"sign", "--rsa", "--base64", "--key", rsaKey}, {}, "x");
+    EXPECT_EQ(bad.status, 1);
+    EXPECT_EQ(bad.out, "");
+
+    const childResult unreadable =
+        tessera({"sign", "--rsa", "--base64", "--key", rsaKey, "--in", testing::TempDir() + "no/such/file"});
+    EXPECT_EQ(unreadable.status, 5);
+}
+
+// Starts `tessera watch ARGS` and waits until its session polls the service.
+class watchProcess {
+public:
+    watchProcess(pkisim::server& service, const std::vector<std::string>& args)
+        : child(arguments(args), {}, std::string())
+    {
+        ready = service.waitForCalls(
+            [](const std::vector<pkisim::recordedCall>& calls) {
+                for (const pkisim::recordedCall& call : calls)
+                    if (call.wireName == "vantService:getNotify")
+                        return true;
+                return false;
+            },
+            hangLimit);
+    }
+
+    static std::vector<std::string> arguments(const std::vector<std::string>& args)
+    {
+        std::vector<std::string> argv = {TESSERA_CLI_PATH, "watch"};
+        argv.insert(argv.end(), args.begin(), args.end());
+        return argv;
+    }
+
+    bool ready;
+    childProcess child;
+};
+
+TEST_F(CliService, WatchPrintsEventsUntilInterrupted)
+{
+    watchProcess watch(*service, {});
+    ASSERT_TRUE(watch.ready);
+    const std::string devId = service->insertDevice({"SIM-WATCH-01", "watched token", "ECC"});
+    std::string line;
+    ASSERT_TRUE(watch.child.readLine(line, hangLimit));
+    const json event = json::parse(line, nullptr, false);
+    EXPECT_EQ(event["event"], "deviceInserted") << line;
+    EXPECT_EQ(event["msgType"], 0x0FFF0001);
+    EXPECT_NE(line.find(devId), std::string::npos) << line;
+
+    service->removeDevice(devId);
+    ASSERT_TRUE(watch.child.readLine(line, hangLimit));
+    EXPECT_EQ(json::parse(line, nullptr, false)["event"], "deviceRemoved") << line;
+
+    watch.child.sendSignal(SIGINT);
+    const childResult r = watch.child.finish(hangLimit);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(callsTo("vantService:logout"), 1u);
+}
+
+TEST_F(CliService, WatchWithCountEndsByItself)
+{
+    const std::string label = service->devices().front().label;
+    watchProcess watch(*service, {"--count", "1", "--text"});
+    ASSERT_TRUE(watch.ready);
+    service->modifyDevice("SIM-RSA-01", "relabelled");
+    const childResult r = watch.child.finish(hangLimit);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out.rfind("event: deviceModified\n", 0), 0u) << r.out;
+    service->modifyDevice("SIM-RSA-01", label);
+}
+
+} // namespace
