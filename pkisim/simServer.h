@@ -27,7 +27,8 @@ struct options {
     std::string appsFile;         // JSON file of further known applications
     std::string controlPath;      // unix socket for `pkisim ctl`; empty: no control channel
     bool verbose = false;         // one line per call on stderr
-    size_t maxBodyBytes = 16u << 20;  // larger HTTP bodies are refused
+    size_t maxBodyBytes = 16u << 20;  // larger HTTP bodies are refused (413); at most 1 GiB
+    size_t recordLimit = 4096;        // calls kept in the record (the oldest go first)
 };
 
 // The built-in demo application that login accepts.
@@ -49,6 +50,7 @@ struct recordedCall {
     int64_t extend = 0;
     std::string jsonBody;
     uint16_t port = 0;  // the listening port the call arrived on
+    uint16_t peerPort = 0;  // the client's port: calls over one connection share it
 };
 
 // A reply or misbehaviour for the next `count` calls whose wire name matches
@@ -113,7 +115,8 @@ public:
 
     // Devices. Each change queues the matching event for every session.
     std::vector<deviceSpec> devices() const;
-    std::string insertDevice(const deviceSpec& spec);  // returns the devId
+    // Returns the devId; throws std::invalid_argument (duplicate id, unknown keyType).
+    std::string insertDevice(const deviceSpec& spec);
     bool removeDevice(const std::string& devId);
     bool modifyDevice(const std::string& devId, const std::string& newLabel);
     // PEM texts of a device's certificate and public key ("" when unknown).
@@ -130,13 +133,20 @@ public:
     // Queues an arbitrary event (msgType, body) for every session.
     void pushEvent(int32_t msgType, const std::string& jsonBody);
 
-    // Faults.
+    // Faults. injectFault throws std::invalid_argument for a fault that could
+    // never take effect (count 0, HTTP status outside 200-599, negative delay).
     void injectFault(const fault& f);
     void clearFaults();
+    std::vector<fault> pendingFaults() const;
 
-    // Record of calls, oldest first.
+    // Record of calls, oldest first (the newest `recordLimit` calls, and at
+    // most 64 MiB of request bodies).
     std::vector<recordedCall> calls() const;
     void clearCalls();
+    // Calls that reached the service since it was made, also those no longer kept.
+    uint64_t callCount() const;
+    // Client connections open now, on both ports.
+    size_t openConnections() const;
     // Waits until `pred` holds for the record (checked at every new call) or
     // the time runs out; returns whether it held.
     bool waitForCalls(const std::function<bool(const std::vector<recordedCall>&)>& pred,

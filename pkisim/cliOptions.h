@@ -1,0 +1,25 @@
+// The command line of the `pkisim` service.
+#ifndef PKISIM_CLI_OPTIONS_H
+#define PKISIM_CLI_OPTIONS_H
+
+#include <string>
+#include <vector>
+
+#include "simServer.h"
+
+namespace pkisim {
+
+struct commandLine {
+    options opts;
+    bool help = false;
+    bool version = false;
+};
+
+// Throws std::invalid_argument saying what is wrong. Without --control the
+// control socket gets its default path; --no-control leaves it off.
+commandLine parseCommandLine(const std::vector<std::string>& args);
+std::string usageText();
+
+} // namespace pkisim
+
+#endif // PKISIM_CLI_OPTIONS_H

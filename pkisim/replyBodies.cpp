@@ -1,0 +1,26 @@
+#include "replyBodies.h"
+
+namespace pkisim {
+
+std::string jsonText(const nlohmann::json& value) {
+    return value.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+}
+
+std::string errorBody(const std::string& why) { return jsonText({{"error", why}}); }
+
+std::string loginBody(const sessionInfo& session, int32_t timeoutSeconds, uint16_t notifyPort) {
+    return jsonText({{"sessionID", std::to_string(session.sessionID)},
+                     {"ticket", session.ticket},
+                     {"timeout", std::to_string(timeoutSeconds)},
+                     {"notifyPort", std::to_string(notifyPort)}});
+}
+
+std::string deviceEventBody(const deviceSpec& device, const std::string& what) {
+    return jsonText({{"devId", device.devId}, {"label", device.label}, {"keyType", device.keyType}, {"event", what}});
+}
+
+std::string sessionClosedBody(int64_t sessionID, const std::string& reason) {
+    return jsonText({{"sessionID", std::to_string(sessionID)}, {"event", "closed"}, {"reason", reason}});
+}
+
+} // namespace pkisim

@@ -1,0 +1,210 @@
+#include "simServer.h"
+
+#include <atomic>
+#include <mutex>
+#include <stdexcept>
+
+#include "appRegistry.h"
+#include "callLog.h"
+#include "controlChannel.h"
+#include "controlCommands.h"
+#include "deviceGateway.h"
+#include "deviceStore.h"
+#include "eventLog.h"
+#include "faultList.h"
+#include "httpServer.h"
+#include "replyBodies.h"
+#include "rpcDispatcher.h"
+#include "sessionService.h"
+#include "sessionTable.h"
+#include "stopSignal.h"
+
+namespace pkisim {
+
+namespace {
+
+constexpr size_t maxSessions = 4096;
+constexpr size_t eventCapacity = 10000;
+constexpr std::chrono::seconds orphanGrace(600);
+constexpr size_t recordBodyBytes = 64u << 20;
+constexpr size_t bodyLimitCeiling = 1u << 30;
+
+options checked(options opts) {
+    if (opts.maxBodyBytes == 0 || opts.maxBodyBytes > bodyLimitCeiling)
+        throw std::invalid_argument("pkisim: maxBodyBytes must lie in 1 byte - 1 GiB");
+    if (opts.sessionTimeout < 0 || opts.longPollMs < 0)
+        throw std::invalid_argument("pkisim: sessionTimeout and longPollMs must not be negative");
+    return opts;
+}
+
+appRegistry loadApps(const std::string& appsFile) {
+    appRegistry apps;
+    if (!appsFile.empty())
+        apps.loadFile(appsFile);
+    return apps;
+}
+
+} // namespace
+
+struct server::impl {
+    impl(server& owner, options o)
+        : owner(owner),
+          opts(checked(std::move(o))),
+          apps(loadApps(opts.appsFile)),
+          devices(opts.keyDir),
+          sessions(maxSessions),
+          events(eventCapacity, orphanGrace),
+          calls(opts.recordLimit, recordBodyBytes),
+          vant(apps, sessions, events, settings),
+          gateway(devices, sessions, events),
+          dispatcher(vant, gateway, faults, calls, stopping, opts.verbose),
+          http([this](const httpRequest& request, const peerInfo& peer) { return dispatcher.handle(request, peer); },
+               httpLimits{16 * 1024, opts.maxBodyBytes, 256}, stopping),
+          requestPort(opts.port),
+          notifyPort(opts.notifyPort) {
+        settings.timeoutSeconds = opts.sessionTimeout;
+        settings.longPollMs = opts.longPollMs;
+        settings.notifyPort = opts.notifyPort;
+    }
+
+    void listen();
+    void shutDown();
+    void post(int32_t msgType, const deviceSpec& device, const std::string& what) {
+        events.post(msgType, deviceEventBody(device, what));
+    }
+
+    server& owner;
+    const options opts;
+    appRegistry apps;
+    deviceStore devices;
+    sessionTable sessions;
+    eventLog events;
+    faultList faults;
+    callLog calls;
+    sessionSettings settings;
+    sessionService vant;
+    deviceGateway gateway;
+    stopSignal stopping;
+    rpcDispatcher dispatcher;
+    httpServer http;
+    std::unique_ptr<controlChannel> control;
+    std::mutex lifecycle;  // start() and stop()
+    std::atomic<bool> isRunning{false};
+    // The ports bound by the first start; later starts bind them again, so
+    // that clients find a restarted service where they left it.
+    std::atomic<uint16_t> requestPort;
+    std::atomic<uint16_t> notifyPort;
+};
+
+void server::impl::listen() {
+    stopping.reset();
+    events.allowWaits();
+    try {
+        requestPort = http.listen(requestPort);
+        notifyPort = http.listen(notifyPort);
+        settings.notifyPort = notifyPort.load();
+        if (!opts.controlPath.empty())
+            control = std::make_unique<controlChannel>(
+                opts.controlPath, [this](const std::string& line) { return runControlCommand(owner, line); });
+    } catch (...) {
+        shutDown();
+        throw;
+    }
+}
+
+void server::impl::shutDown() {
+    stopping.raise();
+    events.interruptWaits();
+    control.reset();
+    http.stop();
+}
+
+server::server(options opts) : d(std::make_unique<impl>(*this, std::move(opts))) {}
+
+server::~server() { stop(); }
+
+void server::start() {
+    std::lock_guard<std::mutex> guard(d->lifecycle);
+    if (d->isRunning)
+        return;
+    d->listen();
+    d->isRunning = true;
+}
+
+void server::stop() {
+    std::lock_guard<std::mutex> guard(d->lifecycle);
+    if (!d->isRunning)
+        return;
+    d->shutDown();
+    d->isRunning = false;
+}
+
+bool server::running() const { return d->isRunning; }
+
+uint16_t server::port() const { return d->requestPort; }
+
+uint16_t server::notifyPort() const { return d->notifyPort; }
+
+std::vector<deviceSpec> server::devices() const { return d->devices.list(); }
+
+std::string server::insertDevice(const deviceSpec& spec) {
+    const std::string devId = d->devices.insert(spec);
+    deviceSpec inserted = spec;
+    inserted.devId = devId;
+    d->post(wire::enMsgType::enMsg_NotifyerDevin, inserted, "inserted");
+    return devId;
+}
+
+bool server::removeDevice(const std::string& devId) {
+    for (const deviceSpec& device : d->devices.list()) {
+        if (device.devId != devId)
+            continue;
+        if (!d->devices.remove(devId))
+            return false;
+        d->post(wire::enMsgType::enMsg_NotifyerDevOut, device, "removed");
+        return true;
+    }
+    return false;
+}
+
+bool server::modifyDevice(const std::string& devId, const std::string& newLabel) {
+    if (!d->devices.modify(devId, newLabel))
+        return false;
+    for (const deviceSpec& device : d->devices.list())
+        if (device.devId == devId)
+            d->post(wire::enMsgType::enMsg_NotifyerDevModify, device, "modified");
+    return true;
+}
+
+std::string server::certificatePem(const std::string& devId) const { return d->devices.certificatePem(devId); }
+
+std::string server::publicKeyPem(const std::string& devId) const { return d->devices.publicKeyPem(devId); }
+
+std::vector<sessionInfo> server::sessions() const { return d->sessions.list(); }
+
+bool server::closeSession(int64_t sessionID) { return d->vant.closeSession(sessionID); }
+
+bool server::expireSession(int64_t sessionID) { return d->vant.expireSession(sessionID); }
+
+void server::pushEvent(int32_t msgType, const std::string& jsonBody) { d->events.post(msgType, jsonBody); }
+
+void server::injectFault(const fault& f) { d->faults.add(f); }
+
+void server::clearFaults() { d->faults.clear(); }
+
+std::vector<fault> server::pendingFaults() const { return d->faults.pending(); }
+
+std::vector<recordedCall> server::calls() const { return d->calls.snapshot(); }
+
+void server::clearCalls() { d->calls.clear(); }
+
+uint64_t server::callCount() const { return d->calls.total(); }
+
+size_t server::openConnections() const { return d->http.openConnections(); }
+
+bool server::waitForCalls(const std::function<bool(const std::vector<recordedCall>&)>& pred,
+                          std::chrono::milliseconds timeout) {
+    return d->calls.waitFor(pred, timeout);
+}
+
+} // namespace pkisim

@@ -1,0 +1,239 @@
+// The `pkisim` program and `pkisim ctl` against it, as a shell script would
+// use them.
+#include <gtest/gtest.h>
+
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "simTestSupport.h"
+
+extern char** environ;
+
+namespace {
+
+using namespace pkitest;
+using nlohmann::json;
+
+// A program started with its standard output on a pipe.
+class program {
+public:
+    explicit program(std::vector<std::string> args) {
+        args.insert(args.begin(), PKISIM_BINARY);
+        int ends[2];
+        if (pipe(ends) != 0)
+            throw std::runtime_error("pipe");
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, ends[1], STDOUT_FILENO);
+        posix_spawn_file_actions_addclose(&actions, ends[0]);
+        std::vector<char*> argv;
+        for (std::string& arg : args)
+            argv.push_back(arg.data());
+        argv.push_back(nullptr);
+        const int failed = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+        posix_spawn_file_actions_destroy(&actions);
+        close(ends[1]);
+        output = ends[0];
+        if (failed)
+            throw std::runtime_error("cannot start " + args[0]);
+    }
+    ~program() {
+        if (pid > 0) {
+            kill(pid, SIGKILL);
+            waitpid(pid, nullptr, 0);
+        }
+        close(output);
+    }
+    program(const program&) = delete;
+    program& operator=(const program&) = delete;
+
+    // Standard output up to the end of the first line (or all of it at its end).
+    std::string firstLine() {
+        std::string text;
+        char c;
+        pollfd p{output, POLLIN, 0};
+        while (poll(&p, 1, 60000) > 0 && read(output, &c, 1) == 1 && c != '\n')
+            text += c;
+        return text;
+    }
+    std::string rest() {
+        std::string text;
+        char chunk[4096];
+        ssize_t got;
+        while ((got = read(output, chunk, sizeof chunk)) > 0)
+            text.append(chunk, static_cast<size_t>(got));
+        return text;
+    }
+    // The exit status, or -1 when it did not exit normally.
+    int wait() {
+        int status = 0;
+        waitpid(pid, &status, 0);
+        pid = -1;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+    void signal(int number) { kill(pid, number); }
+
+private:
+    pid_t pid = -1;
+    int output = -1;
+};
+
+struct outcome {
+    int status;
+    std::string text;
+};
+
+outcome run(const std::vector<std::string>& args) {
+    program p(args);
+    std::string text = p.rest();
+    return {p.wait(), text};
+}
+
+class ctlTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/pkisim-ctl-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        dir = pattern;
+        control = dir + "/control.sock";
+    }
+    void TearDown() override { std::filesystem::remove_all(dir); }
+
+    // Starts the service and reads the ports from its line on standard output.
+    std::unique_ptr<program> startService() {
+        auto service = std::make_unique<program>(std::vector<std::string>{"-p", "0", "-n", "0", "-c", control});
+        const std::string line = service->firstLine();
+        unsigned request = 0, notify = 0;
+        if (std::sscanf(line.c_str(), "pkisim: listening on 127.0.0.1:%u (requests) and 127.0.0.1:%u", &request,
+                        &notify) != 2)
+            ADD_FAILURE() << "unexpected first line: " << line;
+        port = static_cast<uint16_t>(request);
+        notifyPort = static_cast<uint16_t>(notify);
+        return service;
+    }
+
+    json ctl(std::vector<std::string> args, int expectedStatus = 0) {
+        args.insert(args.begin(), {"ctl", "--control", control});
+        const outcome result = run(args);
+        EXPECT_EQ(result.status, expectedStatus) << result.text;
+        const json reply = json::parse(result.text, nullptr, false);
+        EXPECT_TRUE(reply.is_object()) << result.text;
+        return reply;
+    }
+
+    std::string dir;
+    std::string control;
+    uint16_t port = 0;
+    uint16_t notifyPort = 0;
+};
+
+TEST_F(ctlTest, scriptsDriveDevicesSessionsEventsAndFaults) {
+    auto service = startService();
+    struct stat info {};
+    ASSERT_EQ(stat(control.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0600u);
+
+    json status = ctl({"status"});
+    EXPECT_EQ(status["port"], port);
+    EXPECT_EQ(status["notifyPort"], notifyPort);
+
+    serviceClient client(port);
+    const wire::sessionTicket ticket = client.login();
+    const json sessions = ctl({"sessions"});
+    ASSERT_EQ(sessions["sessions"].size(), 1u);
+    EXPECT_EQ(sessions["sessions"][0]["sessionID"], ticket.sessionID);
+
+    EXPECT_EQ(ctl({"insert", "--id", "CTL-1", "--key", "ECC", "--label", "from a script"})["devId"], "CTL-1");
+    ctl({"modify", "CTL-1", "renamed"});
+    ctl({"remove", "CTL-1"});
+    ctl({"event", "inserted", R"({"devId":"SCRIPTED"})"});
+    std::vector<int32_t> types;
+    int64_t cursor = 0;
+    for (;;) {
+        const wire::msgResponse reply = client.poll(ticket, cursor);
+        cursor = reply.extend;
+        if (reply.errCode != 0)
+            break;
+        types.push_back(reply.msgType);
+    }
+    using msg = wire::enMsgType;
+    EXPECT_EQ(types, (std::vector<int32_t>{msg::enMsg_NotifyerDevin, msg::enMsg_NotifyerDevModify,
+                                           msg::enMsg_NotifyerDevOut, msg::enMsg_NotifyerDevin}));
+
+    ctl({"fault", "notify-errcode", "--errcode", "3"});
+    ctl({"fault", "reply", "--method", "deviceOperator:getDevices", "--errcode", "44", "--body", "{}"});
+    EXPECT_EQ(ctl({"faults"})["faults"].size(), 2u);
+    EXPECT_EQ(client.poll(ticket, cursor).errCode, 3);
+    EXPECT_EQ(client.getDevices(ticket).errCode, 44);
+    const json calls = ctl({"calls", "--last", "1", "--clear"});
+    ASSERT_EQ(calls["calls"].size(), 1u);
+    EXPECT_EQ(calls["calls"][0]["wireName"], "deviceOperator:getDevices");
+    EXPECT_EQ(calls["calls"][0]["ticket"], ticket.ticket);
+    EXPECT_TRUE(ctl({"calls"})["calls"].empty());
+
+    const std::string pem = ctl({"certificate", "SIM-RSA-01"})["pem"];
+    EXPECT_NE(pem.find("BEGIN CERTIFICATE"), std::string::npos);
+    ctl({"close-session", std::to_string(ticket.sessionID)});
+    EXPECT_EQ(client.poll(ticket, cursor).msgType, wire::enMsgType::enMsg_NotifyerSessionClose);
+
+    service->signal(SIGTERM);
+    EXPECT_EQ(service->wait(), 0);
+    EXPECT_NE(access(control.c_str(), F_OK), 0) << "the control socket is removed";
+}
+
+TEST_F(ctlTest, refusalsAndUsageErrorsHaveTheirExitStatus) {
+    auto service = startService();
+    EXPECT_FALSE(ctl({"remove", "NO-SUCH"}, 1)["ok"]);
+    EXPECT_FALSE(ctl({"expire-session", "999"}, 1)["ok"]);
+    EXPECT_FALSE(ctl({"fault", "http-status", "--status", "99"}, 1)["ok"]);
+    EXPECT_EQ(run({"ctl", "--control", control, "no-such-command"}).status, 2);
+    EXPECT_EQ(run({"ctl", "--control", control, "fault", "delay", "--delay-ms", "soon"}).status, 2);
+    EXPECT_EQ(run({"ctl", "--control", dir + "/nothing.sock", "status"}).status, 2);
+    EXPECT_EQ(run({"--no-such-flag"}).status, 2);
+
+    // A second service on the same control socket refuses to start.
+    const outcome second = run({"-p", "0", "-n", "0", "-c", control});
+    EXPECT_EQ(second.status, 1);
+    service->signal(SIGINT);
+    EXPECT_EQ(service->wait(), 0);
+}
+
+TEST_F(ctlTest, aStaleControlSocketIsReplaced) {
+    const int stale = socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strcpy(address.sun_path, control.c_str());
+    ASSERT_EQ(bind(stale, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+    close(stale);  // the file stays, nobody listens
+
+    auto service = startService();
+    EXPECT_TRUE(ctl({"status"})["ok"]);
+}
+
+TEST_F(ctlTest, helpTextsNameEveryFlagAndCommand) {
+    const outcome help = run({"--help"});
+    EXPECT_EQ(help.status, 0);
+    for (const char* flag : {"--port", "--notify-port", "--timeout", "--long-poll", "--keys", "--apps", "--control",
+                             "--no-control", "--max-body", "--record-limit", "--verbose", "--version"})
+        EXPECT_NE(help.text.find(flag), std::string::npos) << flag;
+    const outcome ctlHelp = run({"ctl", "--help"});
+    EXPECT_EQ(ctlHelp.status, 0);
+    for (const char* command : {"status", "devices", "insert", "remove", "modify", "sessions", "close-session",
+                                "expire-session", "event", "fault", "clear-faults", "calls"})
+        EXPECT_NE(ctlHelp.text.find(command), std::string::npos) << command;
+}
+
+} // namespace

@@ -1,0 +1,216 @@
+// Injected faults as a plain generated client over HTTP sees them.
+#include <gtest/gtest.h>
+
+#include <thrift/TApplicationException.h>
+#include <thrift/protocol/TProtocolException.h>
+#include <thrift/transport/TTransportException.h>
+
+#include <functional>
+#include <string>
+
+#include "simTestSupport.h"
+
+namespace {
+
+using namespace pkitest;
+using apache::thrift::TApplicationException;
+using apache::thrift::protocol::TProtocolException;
+using apache::thrift::transport::TTransportException;
+
+pkisim::fault make(pkisim::fault::kind what, const std::string& method = "deviceOperator:getDevices") {
+    pkisim::fault f;
+    f.what = what;
+    f.method = method;
+    return f;
+}
+
+class faultTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        service.start();
+        serviceClient client(service.port());
+        ticket = client.login();
+    }
+
+    // A getDevices call on a connection of its own: after a failed exchange the
+    // client stack is not reused.
+    wire::msgResponse getDevices(int timeoutMs = 10000) {
+        serviceClient client(service.port(), timeoutMs);
+        return client.getDevices(ticket);
+    }
+
+    pkisim::server service{freePorts()};
+    wire::sessionTicket ticket;
+};
+
+TEST_F(faultTest, eachMisbehaviourReachesTheClientAsItsOwnFailure) {
+    struct {
+        pkisim::fault f;
+        std::function<void(const std::function<void()>&)> expectation;
+    } const cases[] = {
+        {[] {
+             pkisim::fault f = make(pkisim::fault::exception);
+             f.message = "device unplugged";
+             return f;
+         }(),
+         [](const std::function<void()>& call) {
+             try {
+                 call();
+                 ADD_FAILURE() << "no exception";
+             } catch (const TApplicationException& e) {
+                 EXPECT_STREQ(e.what(), "device unplugged");
+             }
+         }},
+        {make(pkisim::fault::missingResult),
+         [](const std::function<void()>& call) {
+             try {
+                 call();
+                 ADD_FAILURE() << "no exception";
+             } catch (const TApplicationException& e) {
+                 EXPECT_EQ(e.getType(), TApplicationException::MISSING_RESULT);
+                 EXPECT_STREQ(e.what(), "getDevices failed: unknown result");
+             }
+         }},
+        {make(pkisim::fault::malformed),
+         [](const std::function<void()>& call) { EXPECT_THROW(call(), TProtocolException); }},
+        {[] {
+             pkisim::fault f = make(pkisim::fault::httpStatus);
+             f.status = 503;
+             return f;
+         }(),
+         [](const std::function<void()>& call) {
+             try {
+                 call();
+                 ADD_FAILURE() << "no exception";
+             } catch (const TTransportException& e) {
+                 EXPECT_NE(std::string(e.what()).find("Bad Status"), std::string::npos) << e.what();
+             }
+         }},
+        {make(pkisim::fault::dropMidReply),
+         [](const std::function<void()>& call) { EXPECT_THROW(call(), TTransportException); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(pkisim::fault::kind(c.f.what));
+        service.injectFault(c.f);
+        c.expectation([this] { getDevices(); });
+        EXPECT_EQ(getDevices().errCode, 0) << "one call only, and the service stays sound";
+    }
+}
+
+TEST_F(faultTest, delayedCallStillSucceeds) {
+    pkisim::fault f = make(pkisim::fault::delay);
+    f.delayMs = 100;
+    service.injectFault(f);
+    const auto started = std::chrono::steady_clock::now();
+    EXPECT_EQ(getDevices().errCode, 0);
+    EXPECT_GE(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(100));
+}
+
+TEST_F(faultTest, silentCallTimesTheClientOutAndLeavesTheServiceSound) {
+    service.injectFault(make(pkisim::fault::silent));
+    try {
+        getDevices(300);
+        ADD_FAILURE() << "the silent call was answered";
+    } catch (const TTransportException& e) {
+        EXPECT_EQ(e.getType(), TTransportException::TIMED_OUT) << e.what();
+    }
+    EXPECT_EQ(getDevices().errCode, 0);
+}
+
+TEST_F(faultTest, scriptedReplyIsAnsweredFieldForField) {
+    pkisim::fault f = make(pkisim::fault::reply);
+    f.respid = 41;
+    f.msgType = 42;
+    f.version = 43;
+    f.errCode = 44;
+    f.extend = int64_t(1) << 40;
+    f.jsonBody = R"({"scripted":"é"})";
+    service.injectFault(f);
+    const wire::msgResponse reply = getDevices();
+    EXPECT_EQ(reply.respid, 41);
+    EXPECT_EQ(reply.msgType, 42);
+    EXPECT_EQ(reply.version, 43);
+    EXPECT_EQ(reply.errCode, 44);
+    EXPECT_EQ(reply.extend, int64_t(1) << 40);
+    EXPECT_EQ(reply.jsonBody, f.jsonBody);
+}
+
+TEST_F(faultTest, notificationErrCodesApplyToPollsOnly) {
+    pkisim::fault busy = make(pkisim::fault::notifyErrCode, "*");
+    busy.errCode = 3;
+    pkisim::fault lost = busy;
+    lost.errCode = 1;
+    service.injectFault(busy);
+    service.injectFault(lost);
+    serviceClient client(service.notifyPort());
+    EXPECT_EQ(client.getDevices(ticket).errCode, 0) << "not a poll";
+    const wire::msgResponse first = client.poll(ticket, 12345);
+    EXPECT_EQ(first.errCode, 3);
+    EXPECT_EQ(first.extend, 12345) << "the cursor survives the busy answer";
+    EXPECT_EQ(client.poll(ticket, 0).errCode, 1);
+    EXPECT_EQ(client.poll(ticket, 0).errCode, 7) << "the session itself is fine";
+}
+
+TEST_F(faultTest, refusedLoginsOpenNoSession) {
+    service.injectFault(make(pkisim::fault::refuseLogin, "*"));
+    pkisim::fault other = make(pkisim::fault::refuseLogin, "vantService:login");
+    other.errCode = 9;
+    service.injectFault(other);
+    const size_t before = service.sessions().size();
+    serviceClient client(service.port());
+    wire::msgResponse response;
+    client.vant.login(response, loginRequest());
+    EXPECT_EQ(response.errCode, 2);
+    client.vant.login(response, loginRequest());
+    EXPECT_EQ(response.errCode, 9);
+    EXPECT_EQ(service.sessions().size(), before);
+    client.vant.login(response, loginRequest());
+    EXPECT_EQ(response.errCode, 0);
+}
+
+TEST_F(faultTest, faultsApplyInInjectionOrderToTheCallsTheyName) {
+    pkisim::fault twice = make(pkisim::fault::reply);
+    twice.count = 2;
+    twice.errCode = 50;
+    pkisim::fault anyCall = make(pkisim::fault::reply, "*");
+    anyCall.errCode = 51;
+    pkisim::fault wholeService = make(pkisim::fault::reply, "vantService:*");
+    wholeService.errCode = 52;
+    pkisim::fault forever = make(pkisim::fault::reply, "deviceOperator:getDevInfo");
+    forever.count = -1;
+    forever.errCode = 53;
+    for (const pkisim::fault& f : {twice, anyCall, wholeService, forever})
+        service.injectFault(f);
+
+    serviceClient client(service.port());
+    wire::msgResponse response;
+    client.vant.getVersions(response, ticket, request(0, ""));
+    EXPECT_EQ(response.errCode, 51) << "the first fault that matches, in injection order";
+    client.vant.getVersions(response, ticket, request(0, ""));
+    EXPECT_EQ(response.errCode, 52);
+    EXPECT_EQ(client.getDevices(ticket).errCode, 50);
+    EXPECT_EQ(client.getDevices(ticket).errCode, 50);
+    EXPECT_EQ(client.getDevices(ticket).errCode, 0);
+    for (int i = 0; i < 3; ++i) {
+        client.dev.getDevInfo(response, ticket, request(17, R"({"devID":"SIM-RSA-01"})"));
+        EXPECT_EQ(response.errCode, 53);
+    }
+    ASSERT_EQ(service.pendingFaults().size(), 1u);
+    service.clearFaults();
+    client.dev.getDevInfo(response, ticket, request(17, R"({"devID":"SIM-RSA-01"})"));
+    EXPECT_EQ(response.errCode, 0);
+}
+
+TEST_F(faultTest, faultsThatCouldNeverApplyAreRefused) {
+    pkisim::fault never = make(pkisim::fault::delay);
+    never.count = 0;
+    pkisim::fault badStatus = make(pkisim::fault::httpStatus);
+    badStatus.status = 100;
+    pkisim::fault negative = make(pkisim::fault::delay);
+    negative.delayMs = -1;
+    for (const pkisim::fault& f : {never, badStatus, negative})
+        EXPECT_THROW(service.injectFault(f), std::invalid_argument);
+    EXPECT_TRUE(service.pendingFaults().empty());
+}
+
+} // namespace
