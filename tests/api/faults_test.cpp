@@ -2,6 +2,7 @@
 // nothing more: the failed request reports failure with the response record
 // untouched, and the next request gets its own answer.
 #include <chrono>
+#include <map>
 #include <string>
 
 #include "serviceFixture.h"
@@ -118,6 +119,35 @@ TEST_F(faults, aSlowReplyTimesOutAndIsNeverTakenForTheNextAnswer)
 
     ASSERT_TRUE(request(body));
     EXPECT_EQ(body, "{\"own\":\"answer\"}");
+}
+
+TEST_F(faults, aLongLivedConnectionIsRenewedBeforeTheServiceLimit)
+{
+    // The service drops a keep-alive connection after about 100 MB; with
+    // 64 KB requests that is some 1,500 calls on one connection.
+    vpkiReq req;
+    fillRequest(req, 16, "");
+    const std::string body(64 * 1024, 'a');
+    req.body->setSize(static_cast<int64_t>(body.size()));
+    body.copy(req.body->getData(), body.size());
+
+    std::map<uint16_t, int> callsPerConnection;
+    auto collect = [&] {
+        for (const auto& call : testsupport::requestCalls(*sim))
+            ++callsPerConnection[call.peerPort];
+        sim->clearCalls();
+    };
+    sim->clearCalls();
+    for (int i = 0; i < 1100; ++i) {
+        vpkiResp resp;
+        ASSERT_TRUE(reqSync(DEVSERVICE, &req, &resp)) << "request " << i;
+        if (i % 100 == 99)
+            collect();
+    }
+    collect();
+    EXPECT_GE(callsPerConnection.size(), 2u);
+    for (const auto& connection : callsPerConnection)
+        EXPECT_LT(connection.second * 66 * 1024, 100 * 1000 * 1000) << "port " << connection.first;
 }
 
 } // namespace
