@@ -11,6 +11,6 @@ $SUDO apt-get update -q
 $SUDO apt-get install -y -q --no-install-recommends \
     g++ cmake make pkg-config \
     libthrift-dev thrift-compiler libboost-dev \
-    nlohmann-json3-dev libssl-dev openssl \
+    nlohmann-json3-dev libssl-dev openssl jq \
     googletest libgtest-dev libgmock-dev libbenchmark-dev \
     binutils procps iproute2 util-linux ca-certificates

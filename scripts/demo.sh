@@ -1,0 +1,79 @@
+#!/bin/sh
+# The main job, end to end on a fresh Debian 12 machine (as root or with sudo):
+# install the dependencies, build, start the development service pkisim, list
+# its devices, sign a file with the RSA and the ECC device key through the
+# library, verify both signatures with openssl, and stop pkisim.
+# --no-install skips the package installation (it is already done).
+set -eu
+cd "$(dirname "$0")/.."
+
+say() { printf '\n== %s\n' "$*"; }
+
+if [ "${1:-}" != "--no-install" ]; then
+    ./scripts/install-deps.sh
+fi
+say "Building"
+cmake -S . -B build -DTESSERA_WERROR=ON >/dev/null
+cmake --build build -j"$(nproc 2>/dev/null || echo 2)" --target pkisim tessera_cli list-devices
+
+work=$(mktemp -d /tmp/tessera-demo.XXXXXX)
+pkisim_pid=""
+stop_pkisim() {
+    if [ -n "$pkisim_pid" ]; then
+        kill -TERM "$pkisim_pid" 2>/dev/null || true
+        wait "$pkisim_pid" 2>/dev/null || true
+        pkisim_pid=""
+    fi
+}
+trap 'stop_pkisim; rm -rf "$work"' EXIT INT TERM
+
+say "Starting pkisim on 127.0.0.1:18080"
+./build/pkisim/pkisim --keys "$work/keys" --control "$work/control.sock" >"$work/pkisim.out" 2>&1 &
+pkisim_pid=$!
+# It prints one line once it listens (key generation takes a moment).
+tries=0
+until grep -q listening "$work/pkisim.out" 2>/dev/null; do
+    tries=$((tries + 1))
+    if [ "$tries" -gt 300 ] || ! kill -0 "$pkisim_pid" 2>/dev/null; then
+        echo "pkisim did not start:" >&2
+        cat "$work/pkisim.out" >&2
+        exit 1
+    fi
+    sleep 0.1
+done
+cat "$work/pkisim.out"
+
+tessera=./build/cli/tessera
+
+say "The example program: log in, list devices, log out"
+./build/examples/list-devices
+
+say "Devices, as the tessera command lists them"
+$tessera devices --text
+
+data="$work/document.txt"
+printf 'The quick brown fox signs over the lazy dog.\n' >"$data"
+for key in RSA ECC; do
+    device="SIM-$key-01"
+    option=$(echo "$key" | tr 'A-Z' 'a-z')
+    say "Signing $data with the $key key of $device"
+    $tessera sign --"$option" --in "$data" --out "$work/$option.sig" \
+        --key "{\"devId\":\"$device\",\"applicationName\":\"pkisim\",\"containerName\":\"sign\"}"
+    $tessera call deviceOperator exportCertificate \
+        "{\"devID\":\"$device\",\"appName\":\"pkisim\",\"conName\":\"sign\"}" |
+        jq -r .body.cert | openssl base64 -d -A >"$work/$option.der"
+    openssl x509 -inform DER -in "$work/$option.der" -pubkey -noout >"$work/$option.pub"
+done
+
+say "Verifying the RSA signature (PKCS#1 v1.5, SHA-256) against the device's certificate"
+openssl dgst -sha256 -verify "$work/rsa.pub" -signature "$work/rsa.sig" "$data"
+
+say "Verifying the ECC signature (r and s, 64 bytes each) as ECDSA P-256, SHA-256"
+half() { od -An -v -tx1 -j "$1" -N 64 "$work/ecc.sig" | tr -d ' \n'; }
+printf 'asn1=SEQUENCE:signature\n[signature]\nr=INTEGER:0x%s\ns=INTEGER:0x%s\n' "$(half 0)" "$(half 64)" >"$work/ecc.asn1"
+openssl asn1parse -genconf "$work/ecc.asn1" -out "$work/ecc.sig.der" -noout
+openssl dgst -sha256 -verify "$work/ecc.pub" -signature "$work/ecc.sig.der" "$data"
+
+say "Stopping pkisim"
+stop_pkisim
+echo "done: both signatures verified"
