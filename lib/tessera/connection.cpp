@@ -54,15 +54,18 @@ std::shared_ptr<vant::rpcStack> currentRequestStack()
     return g_reqTrans;
 }
 
+// Puts `fresh` in `slot` and returns what was there.
+std::shared_ptr<vant::rpcStack> exchangeStack(std::shared_ptr<vant::rpcStack>& slot,
+                                              std::shared_ptr<vant::rpcStack> fresh)
+{
+    std::lock_guard<std::mutex> hold(transLock);
+    slot.swap(fresh);
+    return fresh;
+}
+
 void replaceRequestStack(std::shared_ptr<vant::rpcStack> fresh)
 {
-    std::shared_ptr<vant::rpcStack> old;
-    {
-        std::lock_guard<std::mutex> hold(transLock);
-        old = std::move(g_reqTrans);
-        g_reqTrans = std::move(fresh);
-    }
-    if (old)
+    if (auto old = exchangeStack(g_reqTrans, std::move(fresh)))
         old->close();
 }
 
@@ -143,15 +146,9 @@ bool createNotifyTrans(uint16_t port, int32_t timeoutSeconds)
     long long ms = static_cast<long long>(timeoutSeconds) * 1000;
     int timeoutMs = ms <= 0 ? 0 : ms > INT_MAX ? INT_MAX : static_cast<int>(ms);
     auto fresh = std::make_shared<vant::rpcStack>(port, timeoutMs, std::vector<std::string>{vantServiceName});
-    std::shared_ptr<vant::rpcStack> old;
-    {
-        std::lock_guard<std::mutex> hold(transLock);
-        old = std::move(g_notifyTrans);
-        g_notifyTrans = std::move(fresh);
-    }
     // The listener may still be polling on the old stack: interrupt it rather
     // than close it under the listener's feet; the listener closes it.
-    if (old)
+    if (auto old = exchangeStack(g_notifyTrans, std::move(fresh)))
         old->interrupt();
     return true;
 }
