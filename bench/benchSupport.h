@@ -1,0 +1,46 @@
+// Pieces shared by the benchmark programs.
+#ifndef TESSERA_BENCH_SUPPORT_H
+#define TESSERA_BENCH_SUPPORT_H
+
+#include <chrono>
+#include <cstddef>
+#include <string>
+
+#include "tessera.h"
+
+namespace bench {
+
+// A directory under /tmp, removed with its content when the object goes.
+// pkisim keeps its device keys there: generating them is slow.
+class tempDirectory {
+public:
+    tempDirectory();  // throws std::runtime_error when none can be made
+    ~tempDirectory();
+    tempDirectory(const tempDirectory&) = delete;
+    tempDirectory& operator=(const tempDirectory&) = delete;
+
+    const std::string& path() const { return dir; }
+
+private:
+    std::string dir;
+};
+
+// A JSON object text of exactly `size` bytes (at least 8).
+std::string jsonOfSize(size_t size);
+
+// Fills `req` for `msgType` with `json`: in the text field when it fits,
+// otherwise in the byte buffer, as an application does.
+void fillRequest(vpkiReq& req, int32_t msgType, const std::string& json);
+
+// Peak resident set size of this process (VmHWM), in kB; -1 when unknown.
+long peakRssKb();
+
+// CPU time used by every thread of this process so far.
+std::chrono::microseconds processCpuTime();
+
+// Milliseconds between two points of the steady clock.
+double millisecondsBetween(std::chrono::steady_clock::time_point from, std::chrono::steady_clock::time_point to);
+
+} // namespace bench
+
+#endif // TESSERA_BENCH_SUPPORT_H

@@ -1,0 +1,31 @@
+// pkisim as a child process, so that the service's own CPU time and memory
+// stay out of the figures of the measuring process.
+#ifndef TESSERA_BENCH_CHILD_SERVICE_H
+#define TESSERA_BENCH_CHILD_SERVICE_H
+
+#include <sys/types.h>
+
+#include <string>
+#include <vector>
+
+namespace bench {
+
+class childService {
+public:
+    // Starts `program` with `args` and waits until it reports that it
+    // listens. Throws std::runtime_error when it does not within 60 s.
+    childService(const std::string& program, const std::vector<std::string>& args);
+    // Stops the service (SIGTERM) and waits for it.
+    ~childService();
+    childService(const childService&) = delete;
+    childService& operator=(const childService&) = delete;
+
+private:
+    void stop();
+
+    pid_t pid = -1;
+};
+
+} // namespace bench
+
+#endif // TESSERA_BENCH_CHILD_SERVICE_H
