@@ -67,7 +67,7 @@ const std::vector<ctlCommand>& ctlCommands() {
           {"--extend", "extend", valueType::integer},
           {"--body", "jsonBody", valueType::text}},
          "inject a fault (KIND: delay, exception, missing-result, malformed, http-status, drop-mid-reply, "
-         "silent, reply, notify-errcode, refuse-login)"},
+         "silent, reply, notify-errcode, refuse-login, raw-reply)"},
         {"clear-faults", {}, 0, {}, "drop every pending fault"},
         {"faults", {}, 0, {}, "the pending faults"},
         {"calls", {}, 0, {{"--last", "last", valueType::integer}, {"--clear", "clear", valueType::flag}},

@@ -18,6 +18,7 @@ const std::pair<fault::kind, const char*> kindNames[] = {
     {fault::reply, "reply"},
     {fault::notifyErrCode, "notify-errcode"},
     {fault::refuseLogin, "refuse-login"},
+    {fault::rawReply, "raw-reply"},
 };
 
 bool nameMatches(const std::string& pattern, const std::string& wireName) {

@@ -5,6 +5,8 @@
 #include <thrift/protocol/TJSONProtocol.h>
 #include <thrift/transport/TBufferTransports.h>
 
+#include "checkedJsonProtocol.h"
+
 #include <climits>
 #include <memory>
 
@@ -87,7 +89,7 @@ decodeResult decodeCall(const std::string& body, rpcCall& call, std::string& err
     auto buffer = std::make_shared<TMemoryBuffer>(reinterpret_cast<uint8_t*>(const_cast<char*>(body.data())),
                                                   static_cast<uint32_t>(body.size()), TMemoryBuffer::OBSERVE,
                                                   unlimited());
-    TJSONProtocol in(buffer);
+    vant::checkedJsonProtocol in(buffer);
     bool headerRead = false;
     try {
         apache::thrift::protocol::TMessageType type;

@@ -100,6 +100,9 @@ httpReply rpcDispatcher::applyFault(const rpcCall& call, const fault& f, rpcOutc
     case fault::malformed:
         result.message = malformedReplyText();
         break;
+    case fault::rawReply:
+        result.message = f.message;
+        break;
     case fault::httpStatus:
         reply.status = f.status;
         return reply;

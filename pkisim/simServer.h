@@ -67,7 +67,8 @@ struct fault {
         silent,          // read the request and never answer (until stop())
         reply,           // answer with the response below instead of the handler's
         notifyErrCode,   // getNotify answers errCode `errCode` (1 lost session, 3 busy)
-        refuseLogin      // login answers errCode `errCode` (default 2) and no session
+        refuseLogin,     // login answers errCode `errCode` (default 2) and no session
+        rawReply         // answer with `message` as the HTTP body, as it stands
     };
     kind what = delay;
     std::string method = "*";

@@ -9,10 +9,10 @@
 #include <thrift/transport/THttpClient.h>
 
 #include "catalogue.h"
+#include "checkedJsonProtocol.h"
 #include "socket.h"
 #include "tessera.h"
 
-using apache::thrift::protocol::TJSONProtocol;
 using apache::thrift::protocol::TMultiplexedProtocol;
 using apache::thrift::protocol::TProtocol;
 using apache::thrift::transport::TBufferedTransport;
@@ -73,9 +73,22 @@ void replaceRequestStack(std::shared_ptr<vant::rpcStack> fresh)
 
 namespace vant {
 
+// Thrift's HTTP client keeps every reply of a keep-alive connection in its
+// read buffer, so memory grows with the traffic; dropping what was read
+// before each request keeps it flat.
+class compactingHttpClient : public THttpClient {
+public:
+    using THttpClient::THttpClient;
+    void flush() override
+    {
+        shift();
+        THttpClient::flush();
+    }
+};
+
 struct rpcStack::layers {
     std::shared_ptr<loopbackSocket> socket;
-    std::shared_ptr<THttpClient> http;
+    std::shared_ptr<compactingHttpClient> http;
     std::vector<std::pair<std::string, std::shared_ptr<TProtocol>>> protocols;
 };
 
@@ -84,8 +97,8 @@ rpcStack::rpcStack(uint16_t port, int timeoutMs, const std::vector<std::string>&
 {
     stack->socket = std::make_shared<loopbackSocket>(port, timeoutMs);
     auto buffered = std::make_shared<TBufferedTransport>(stack->socket);
-    stack->http = std::make_shared<THttpClient>(buffered, "127.0.0.1", "/");
-    auto json = std::make_shared<TJSONProtocol>(stack->http);
+    stack->http = std::make_shared<compactingHttpClient>(buffered, "127.0.0.1", "/");
+    auto json = std::make_shared<checkedJsonProtocol>(stack->http);
     for (const std::string& name : services)
         stack->protocols.emplace_back(name, std::make_shared<TMultiplexedProtocol>(json, name));
 }

@@ -150,4 +150,29 @@ TEST_F(faults, aLongLivedConnectionIsRenewedBeforeTheServiceLimit)
         EXPECT_LT(connection.second * 66 * 1024, 100 * 1000 * 1000) << "port " << connection.first;
 }
 
+TEST_F(faults, damagedRepliesFailCleanlyAndSoundOnesPass)
+{
+    const struct {
+        const char* text;
+        bool answered;
+    } replies[] = {
+        // A byte out of range in a field the reader skips: Thrift's own
+        // reader would stop the process on an assertion.
+        {"[1,\"getDevInfo\",2,0,{\"0\":{\"rec\":{\"4\":{\"i32\":0},\"9\":{\"i8\":300}}}}]", false},
+        {"[1,\"getDevInfo\",99,0,{\"0\":{\"rec\":{}}}]", false},
+        {"[1,\"getDevInfo\",2,0,{\"0\":{\"rec\":{\"4\":{\"i32\":7},\"9\":{\"i8\":5}}}}]", true},
+    };
+    for (const auto& r : replies) {
+        SCOPED_TRACE(r.text);
+        pkisim::fault raw = on(pkisim::fault::rawReply);
+        raw.message = r.text;
+        sim->injectFault(raw);
+        std::string body;
+        EXPECT_EQ(request(body), r.answered);
+        answerNextWith("{\"next\":1}");
+        ASSERT_TRUE(request(body));
+        EXPECT_EQ(body, "{\"next\":1}");
+    }
+}
+
 } // namespace
