@@ -8,7 +8,13 @@ build=${1:?usage: $0 BUILD_DIR [cmake options...]}
 shift
 
 jobs=$(nproc 2>/dev/null || echo 2)
-cmake -S . -B "$build" -DTESSERA_WERROR=ON "$@"
+# ccache, when installed, makes rebuilds (and CI runs from a fresh clone) quick.
+launcher=""
+if command -v ccache >/dev/null 2>&1; then
+    launcher="-DCMAKE_CXX_COMPILER_LAUNCHER=ccache"
+    export CCACHE_BASEDIR="$PWD"
+fi
+cmake -S . -B "$build" -DTESSERA_WERROR=ON $launcher "$@"
 cmake --build "$build" -j"$jobs"
 
 # Sanitizer reports end the test that triggers them (and so the run).

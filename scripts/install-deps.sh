@@ -13,4 +13,4 @@ $SUDO apt-get install -y -q --no-install-recommends \
     libthrift-dev thrift-compiler libboost-dev \
     nlohmann-json3-dev libssl-dev openssl jq \
     googletest libgtest-dev libgmock-dev libbenchmark-dev \
-    binutils procps iproute2 util-linux ca-certificates
+    binutils procps iproute2 util-linux ccache ca-certificates

@@ -4,4 +4,4 @@
 set -eu
 cd "$(dirname "$0")/.."
 ./scripts/install-deps.sh
-./scripts/build-and-test.sh build
+./scripts/build-and-test.sh build -DCMAKE_BUILD_TYPE=Release

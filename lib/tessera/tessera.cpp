@@ -1,6 +1,5 @@
 // The exported lifecycle and request functions, the process-wide agent state,
 // and the conversions between the public records and the wire structures.
-#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <mutex>
@@ -24,6 +23,11 @@ tThread* g_pNotifyThread = nullptr;
 std::atomic<agentNotifyFunc> g_agentNotifyFunc{nullptr};
 std::atomic<agentRespCB> g_respCB{nullptr};
 
+// Registration of exit-time handlers with the shared object that they belong
+// to: they run at exit() and when the library is unloaded.
+extern "C" void* __dso_handle;
+extern "C" int __cxa_atexit(void (*handler)(void*), void* arg, void* dso);
+
 namespace {
 
 std::mutex ticketLock;
@@ -32,8 +36,10 @@ pkimid::sessionTicket g_sessionTicket;
 // An application that exits without releaseAgent still has the listener and
 // the worker running; they must end before the library's state is destroyed.
 // Registered after the library's static objects were constructed, the hook
-// runs before their destructors, at exit() and at dlclose() alike.
-void releaseAtExit()
+// runs before their destructors, at exit() and at dlclose() alike. It is
+// registered for this library explicitly (rather than through atexit(), which
+// some runtimes register for the whole process) so that an unload runs it.
+void releaseAtExit(void*)
 {
     if (g_bCreated)
         releaseAgent();
@@ -42,7 +48,7 @@ void releaseAtExit()
 void registerExitHook()
 {
     static std::once_flag once;
-    std::call_once(once, [] { std::atexit(releaseAtExit); });
+    std::call_once(once, [] { __cxa_atexit(releaseAtExit, nullptr, &__dso_handle); });
 }
 
 bool createNotifyThreadObject(void* notifyParam)
