@@ -154,11 +154,21 @@ bool createReqTrans(uint16_t port)
     return true;
 }
 
-bool createNotifyTrans(uint16_t port, int32_t timeoutSeconds)
+namespace {
+
+// 0 or less waits without limit; the product must not overflow.
+int notifyTimeoutMs(int32_t timeoutSeconds)
 {
     long long ms = static_cast<long long>(timeoutSeconds) * 1000;
-    int timeoutMs = ms <= 0 ? 0 : ms > INT_MAX ? INT_MAX : static_cast<int>(ms);
-    auto fresh = std::make_shared<vant::rpcStack>(port, timeoutMs, std::vector<std::string>{vantServiceName});
+    return ms <= 0 ? 0 : ms > INT_MAX ? INT_MAX : static_cast<int>(ms);
+}
+
+} // namespace
+
+bool createNotifyTrans(uint16_t port, int32_t timeoutSeconds)
+{
+    auto fresh = std::make_shared<vant::rpcStack>(port, notifyTimeoutMs(timeoutSeconds),
+                                                  std::vector<std::string>{vantServiceName});
     // The listener may still be polling on the old stack: interrupt it rather
     // than close it under the listener's feet; the listener closes it.
     if (auto old = exchangeStack(g_notifyTrans, std::move(fresh)))
@@ -185,6 +195,12 @@ void renewRequestConnection()
 {
     std::shared_ptr<vant::rpcStack> stack = currentRequestStack();
     replaceRequestStack(newRequestStack(stack ? stack->port() : requestPort));
+}
+
+bool notifyConnectionMatches(uint16_t port, int32_t timeoutSeconds)
+{
+    auto stack = notifyConnection();
+    return stack && stack->port() == port && stack->timeoutMs() == notifyTimeoutMs(timeoutSeconds);
 }
 
 std::shared_ptr<vant::rpcStack> notifyConnection()

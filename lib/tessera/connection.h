@@ -70,6 +70,8 @@ void renewRequestConnection();
 
 // Notification connection.
 std::shared_ptr<vant::rpcStack> notifyConnection();
+// True when the notification connection is built for this port and time-out.
+bool notifyConnectionMatches(uint16_t port, int32_t timeoutSeconds);
 // Replaces `used` by a fresh stack to the same port, unless a login has
 // already put another stack in its place.
 void renewNotifyConnection(const std::shared_ptr<vant::rpcStack>& used);

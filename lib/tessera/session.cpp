@@ -67,9 +67,11 @@ void storeSession(const loginResult& session, const char* appName, const char* a
     g_strToken = token;
 }
 
+// A login may report another port or time-out than the connection was built
+// for (the service restarted with other settings): build it anew then too.
 bool bringUpNotifications()
 {
-    if (!g_NotifyTranStatus) {
+    if (!g_NotifyTranStatus || !notifyConnectionMatches(g_notifyPort, g_SessionTimeOut)) {
         if (!createNotifyTrans(g_notifyPort, g_SessionTimeOut))
             return false;
         g_NotifyTranStatus = true;

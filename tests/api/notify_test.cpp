@@ -115,6 +115,19 @@ TEST_F(notify, eventsSurviveAServiceRestart)
     EXPECT_TRUE(requestWorks());
 }
 
+TEST_F(notify, aLoginReportingAnotherPortMovesTheListenerThere)
+{
+    sim->stop();
+    EXPECT_FALSE(logoutAgent());  // the connection stays marked as built
+    pkisim::options moved;
+    moved.notifyPort = 18082;
+    replaceService(moved);
+    ASSERT_TRUE(loginDemo());
+    sim->pushEvent(deviceModified, "{\"moved\":true}");
+    ASSERT_TRUE(waitUntil([&] { return log.size() == 1; }));
+    EXPECT_EQ(callsNamed(*sim, "vantService:getNotify").back().port, 18082);
+}
+
 TEST_F(notify, pollFailuresOfEveryKindAreRecovered)
 {
     for (auto kind : {pkisim::fault::exception, pkisim::fault::missingResult, pkisim::fault::malformed,

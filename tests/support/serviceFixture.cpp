@@ -93,7 +93,12 @@ std::vector<pkisim::recordedCall> callsNamed(pkisim::server& sim, const std::str
 
 void serviceTest::SetUp()
 {
-    pkisim::options options = serviceOptions();
+    replaceService(serviceOptions());
+}
+
+void serviceTest::replaceService(pkisim::options options)
+{
+    sim.reset();
     if (options.keyDir.empty())
         options.keyDir = sharedKeyDirectory();
     sim = std::make_unique<pkisim::server>(options);

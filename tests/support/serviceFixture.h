@@ -49,6 +49,8 @@ protected:
     void createAndLogin(agentNotifyFunc notifyFunc = nullptr, agentRespCB respCB = nullptr,
                         void* notifyParam = nullptr);
     bool loginDemo();
+    // Replaces the service by a new one (every session lost) with `options`.
+    void replaceService(pkisim::options options);
 
     std::unique_ptr<pkisim::server> sim;
 };
