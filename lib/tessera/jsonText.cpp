@@ -1,6 +1,10 @@
 #include "jsonText.h"
 
 #include <cstdio>
+#include <utility>
+#include <vector>
+
+#include <nlohmann/json.hpp>
 
 namespace vant {
 
@@ -30,6 +34,25 @@ std::string jsonQuote(const std::string& value)
     }
     out += '"';
     return out;
+}
+
+bool readStringMembers(const std::string& text, std::initializer_list<stringMember> members)
+{
+    const nlohmann::json document = nlohmann::json::parse(text, nullptr, false);
+    if (!document.is_object())
+        return false;
+    std::vector<std::string> values;
+    values.reserve(members.size());
+    for (const stringMember& member : members) {
+        const nlohmann::json::const_iterator found = document.find(member.name);
+        if (found == document.end() || !found->is_string())
+            return false;
+        values.push_back(found->get<std::string>());
+    }
+    std::vector<std::string>::iterator value = values.begin();
+    for (const stringMember& member : members)
+        *member.out = std::move(*value++);
+    return true;
 }
 
 } // namespace vant

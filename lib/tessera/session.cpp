@@ -4,8 +4,6 @@
 #include <cstdlib>
 #include <cstring>
 
-#include <nlohmann/json.hpp>
-
 #include "agent.h"
 #include "connection.h"
 #include "jsonText.h"
@@ -29,15 +27,6 @@ struct loginResult {
 bool validCredential(const char* value)
 {
     return value != nullptr && strnlen(value, maxCredentialLength + 1) <= maxCredentialLength;
-}
-
-bool readMember(const nlohmann::json& object, const char* key, std::string& out)
-{
-    auto member = object.find(key);
-    if (member == object.end() || !member->is_string())
-        return false;
-    out = member->get<std::string>();
-    return true;
 }
 
 // One exchange on the request connection. A failed exchange leaves the
@@ -143,21 +132,15 @@ std::string makeLoginText(const char* appName, const char* appID, const char* to
 bool parseLoginResponse(const std::string& body, int64_t& sessionID, std::string& ticket,
                         int32_t& timeout, int32_t& notifyPort)
 {
-    nlohmann::json document = nlohmann::json::parse(body, nullptr, false);
-    if (!document.is_object())
+    std::string sessionText;
+    std::string timeoutText;
+    std::string portText;
+    if (!vant::readStringMembers(body, {{"sessionID", &sessionText}, {"ticket", &ticket},
+                                        {"timeout", &timeoutText}, {"notifyPort", &portText}}))
         return false;
-    std::string text;
-    if (!readMember(document, "sessionID", text))
-        return false;
-    sessionID = std::strtoll(text.c_str(), nullptr, 10);
-    if (!readMember(document, "ticket", ticket))
-        return false;
-    if (!readMember(document, "timeout", text))
-        return false;
-    timeout = std::atoi(text.c_str());
-    if (!readMember(document, "notifyPort", text))
-        return false;
-    notifyPort = std::atoi(text.c_str());
+    sessionID = std::strtoll(sessionText.c_str(), nullptr, 10);
+    timeout = std::atoi(timeoutText.c_str());
+    notifyPort = std::atoi(portText.c_str());
     return true;
 }
 

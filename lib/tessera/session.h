@@ -5,9 +5,9 @@
 #include <cstdint>
 #include <string>
 
-// Reads the four string members of an accepted login's body, writing each
-// output as it is found; false at the first one missing (or not a string),
-// or when the body is not a JSON object.
+// Reads the four string members of an accepted login's body, the numbers
+// as strtoll and atoi read them. False, writing no output, when the body is
+// not a JSON object or one of the four is missing or not a string.
 bool parseLoginResponse(const std::string& body, int64_t& sessionID, std::string& ticket,
                         int32_t& timeout, int32_t& notifyPort);
 

@@ -4,8 +4,6 @@
 #include <cstdlib>
 #include <cstring>
 
-#include <nlohmann/json.hpp>
-
 #include "base64.h"
 #include "jsonText.h"
 #include "tessera.h"
@@ -15,41 +13,16 @@ namespace {
 
 constexpr size_t decodeCapacity = 4096;
 
-// Writes the named string members of the JSON object `text` to `outs`, all
-// or none: false when the text is not an object or a member is missing or
-// not a string.
-template <size_t N>
-bool readStringMembers(const std::string& text, const char* const (&names)[N], std::string* const (&outs)[N])
-{
-    const nlohmann::json doc = nlohmann::json::parse(text, nullptr, false);
-    if (!doc.is_object())
-        return false;
-    std::string values[N];
-    for (size_t i = 0; i < N; ++i) {
-        const nlohmann::json::const_iterator member = doc.find(names[i]);
-        if (member == doc.end() || !member->is_string())
-            return false;
-        values[i] = member->get<std::string>();
-    }
-    for (size_t i = 0; i < N; ++i)
-        *outs[i] = std::move(values[i]);
-    return true;
-}
-
 } // namespace
 
 bool parseUrl(const std::string& url, std::string& devId, std::string& appName, std::string& conName)
 {
-    static const char* const names[] = {"devId", "applicationName", "containerName"};
-    std::string* const outs[] = {&devId, &appName, &conName};
-    return readStringMembers(url, names, outs);
+    return readStringMembers(url, {{"devId", &devId}, {"applicationName", &appName}, {"containerName", &conName}});
 }
 
 bool parseSignatureResponse(const std::string& body, std::string& signature, std::string& signLen)
 {
-    static const char* const names[] = {"strSignature", "strSignLen"};
-    std::string* const outs[] = {&signature, &signLen};
-    return readStringMembers(body, names, outs);
+    return readStringMembers(body, {{"strSignature", &signature}, {"strSignLen", &signLen}});
 }
 
 bool buildSignRequestBody(const keyLocation& key, const unsigned char* data, size_t dataLen, std::string& body)
