@@ -45,7 +45,7 @@ const catalogueEntry entries[] = {
     {dev, 39, "extPriKeyDecrypt"},
     {dev, 40, "getAllCert"},
 
-    {signx, 16, "signData"},
+    {signx, signxSignDataMsgType, "signData"},
     {signx, 17, "verifySignData"},
     {signx, 18, "signMessage"},
     {signx, 19, "verifyMessage"},

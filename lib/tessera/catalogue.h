@@ -15,6 +15,10 @@ struct catalogueEntry {
     const char* method;  // wire name of the method, e.g. "getContainerType"
 };
 
+// Message type of the signing service's signData method, which the signing
+// shortcuts send.
+constexpr int32_t signxSignDataMsgType = 16;
+
 // The catalogue, ordered by service, then by message type.
 const catalogueEntry* catalogueBegin();
 const catalogueEntry* catalogueEnd();

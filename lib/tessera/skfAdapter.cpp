@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "base64.h"
+#include "catalogue.h"
 #include "jsonText.h"
 #include "tessera.h"
 
@@ -65,7 +66,7 @@ bool fillSignRequest(const char* url, const unsigned char* data, uint32_t dataLe
     std::string body;
     if (!vant::buildSignRequestBody(key, data, dataLen, body))
         return false;
-    req.msgType = vant::signDataMsgType;
+    req.msgType = vant::signxSignDataMsgType;
     req.version = 1;
     req.extend = 0;
     req.body->setSize(static_cast<int64_t>(body.size()) + 1);

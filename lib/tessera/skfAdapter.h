@@ -5,7 +5,6 @@
 #define TESSERA_SKF_ADAPTER_H
 
 #include <cstddef>
-#include <cstdint>
 #include <string>
 
 namespace vant {
@@ -20,9 +19,6 @@ struct keyLocation {
 // The request body is built in a 1024-byte text buffer: at most this many
 // characters, terminating zero not counted.
 constexpr size_t signRequestBodyMax = 1023;
-
-// Message type of the signing service's signData method.
-constexpr int32_t signDataMsgType = 16;
 
 // Reads the key location text: a JSON object with the string members
 // "devId", "applicationName" and "containerName" (others are ignored).
