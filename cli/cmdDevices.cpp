@@ -16,10 +16,7 @@ using json = nlohmann::ordered_json;
 
 std::string cellText(const json& dev, const std::string& column)
 {
-    if (!dev.contains(column))
-        return "-";
-    const json& value = dev[column];
-    return value.is_string() ? value.get<std::string>() : dumpJson(value, -1);
+    return dev.contains(column) ? scalarText(dev[column]) : "-";
 }
 
 // One row per device; the columns are the members of the first device.

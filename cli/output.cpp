@@ -11,11 +11,6 @@ namespace {
 
 using json = nlohmann::ordered_json;
 
-std::string scalarText(const json& value)
-{
-    return value.is_string() ? value.get<std::string>() : dumpJson(value, -1);
-}
-
 bool isContainer(const json& value)
 {
     return (value.is_object() || value.is_array()) && !value.empty();
@@ -61,6 +56,11 @@ FILE* separateLibraryDiagnostics()
     // Line by line, so that the library's lines and ours keep their order.
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
     return stream;
+}
+
+std::string scalarText(const json& value)
+{
+    return value.is_string() ? value.get<std::string>() : dumpJson(value, -1);
 }
 
 std::string dumpJson(const json& doc, int indent)

@@ -46,6 +46,9 @@ nlohmann::ordered_json responseToJson(const vpkiResp& resp);
 // A JSON value as indented "key: value" lines.
 std::string renderText(const nlohmann::ordered_json& doc);
 
+// A string's own text, any other value as compact JSON.
+std::string scalarText(const nlohmann::ordered_json& value);
+
 // JSON text that never fails on bytes that are not UTF-8 (they are replaced).
 std::string dumpJson(const nlohmann::ordered_json& doc, int indent);
 

@@ -4,8 +4,7 @@
 # and runs one target, or each in turn, for a number of seconds.
 #
 # usage: scripts/fuzz.sh [target|all] [seconds]     (default: all, 60)
-#   targets: base64Array base64String jsonQuote loginResponse signUrl
-#            signResponse httpRequest rpcCall
+#   targets: the folders of fuzz/corpus, one per target
 #   FUZZ_BUILD_DIR  build directory (default build-fuzz)
 #   FUZZ_JOBS       parallel build jobs (default 2)
 #
@@ -17,7 +16,10 @@
 set -eu
 cd "$(dirname "$0")/.."
 
-all_targets="base64Array base64String jsonQuote loginResponse signUrl signResponse httpRequest rpcCall"
+# Each target of fuzz/CMakeLists.txt replays its seed folder, so the
+# folders name the targets.
+# shellcheck disable=SC2012  # the folder names are plain words
+all_targets=$(ls fuzz/corpus | paste -s -d ' ' -)
 target=${1:-all}
 seconds=${2:-60}
 build=${FUZZ_BUILD_DIR:-build-fuzz}

@@ -14,12 +14,13 @@
 #include <memory>
 #include <thread>
 
+#include "base64.h"
+
 namespace vant {
 namespace tool {
 
 namespace {
 
-const char base64EncodeMap[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
 constexpr size_t uuidLength = 32;
 // Room for a path of 259 characters and its terminator.
 constexpr size_t maxDirPath = 260;
@@ -98,7 +99,7 @@ std::string getUUID()
     std::string uuid;
     uuid.reserve(uuidLength);
     for (unsigned char b : bytes)
-        uuid += base64EncodeMap[b % 64];
+        uuid += base64char[b % 64];
     return uuid;
 }
 
