@@ -251,8 +251,7 @@ int main(int argc, char** argv)
         return 2;
     }
     bench::tempDirectory keys;
-    const std::string keyDir = keys.path();
-    g_keyDir = &keyDir;
+    g_keyDir = &keys.path();
     registerBenchmarks(quick ? plan{20, 1s, 3} : plan{300, 30s, 20});
     failureReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);

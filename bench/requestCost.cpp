@@ -158,6 +158,10 @@ void pairedCalls(benchmark::State& state)
         state.SkipWithError(e.what());
         return;
     }
+    if (resp.errCode != 0 || response.errCode != 0) {
+        state.SkipWithError("the service refused the request");
+        return;
+    }
     state.counters["reqSync_us"] = median(libraryTimes);
     state.counters["bare_us"] = median(bareTimes);
     state.counters["ratio"] = median(libraryTimes) / median(bareTimes);
