@@ -13,6 +13,7 @@
 
 #include "base64.h"
 #include "childProcess.h"
+#include "recordedCalls.h"
 #include "signatureCheck.h"
 #include "simServer.h"
 
@@ -146,19 +147,12 @@ protected:
     static std::vector<json> logins()
     {
         std::vector<json> found;
-        for (const pkisim::recordedCall& call : service->calls())
-            if (call.wireName == "vantService:login")
-                found.push_back(json::parse(call.jsonBody, nullptr, false));
+        for (const pkisim::recordedCall& call : testsupport::callsNamed(*service, "vantService:login"))
+            found.push_back(json::parse(call.jsonBody, nullptr, false));
         return found;
     }
 
-    static size_t callsTo(const std::string& wireName)
-    {
-        size_t n = 0;
-        for (const pkisim::recordedCall& call : service->calls())
-            n += call.wireName == wireName ? 1 : 0;
-        return n;
-    }
+    static size_t callsTo(const std::string& wireName) { return testsupport::callsNamed(*service, wireName).size(); }
 
     static pkisim::server* service;
     static std::string appsFile;
@@ -205,16 +199,12 @@ TEST_F(CliService, CallCarriesItsFieldsAndLongBodies)
     const childResult r = tessera({"call", "deviceOperator", "getDevInfo", "-", "--req-version", "3", "--extend=-9"},
                                   {}, longBody);
     ASSERT_EQ(r.status, 0) << r.err;
-    const auto calls = service->calls();
-    ASSERT_EQ(callsTo("deviceOperator:getDevInfo"), 1u);
-    for (const pkisim::recordedCall& call : calls) {
-        if (call.wireName != "deviceOperator:getDevInfo")
-            continue;
-        EXPECT_EQ(call.jsonBody, longBody);
-        EXPECT_EQ(call.version, 3);
-        EXPECT_EQ(call.extend, -9);
-        EXPECT_EQ(call.msgType, 17);
-    }
+    const auto calls = testsupport::callsNamed(*service, "deviceOperator:getDevInfo");
+    ASSERT_EQ(calls.size(), 1u);
+    EXPECT_EQ(calls[0].jsonBody, longBody);
+    EXPECT_EQ(calls[0].version, 3);
+    EXPECT_EQ(calls[0].extend, -9);
+    EXPECT_EQ(calls[0].msgType, 17);
 }
 
 TEST_F(CliService, CallPrintsAnErrorAnswerAndExits1)

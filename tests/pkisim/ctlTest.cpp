@@ -2,120 +2,51 @@
 // use them.
 #include <gtest/gtest.h>
 
-#include <poll.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <cstdio>
 #include <cstring>
-#include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include <nlohmann/json.hpp>
 
+#include "childProcess.h"
 #include "simTestSupport.h"
-
-extern char** environ;
+#include "tempDir.h"
 
 namespace {
 
 using namespace pkitest;
 using nlohmann::json;
+using namespace std::chrono_literals;
 
-// A program started with its standard output on a pipe.
-class program {
-public:
-    explicit program(std::vector<std::string> args) {
-        args.insert(args.begin(), PKISIM_BINARY);
-        int ends[2];
-        if (pipe(ends) != 0)
-            throw std::runtime_error("pipe");
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, ends[1], STDOUT_FILENO);
-        posix_spawn_file_actions_addclose(&actions, ends[0]);
-        std::vector<char*> argv;
-        for (std::string& arg : args)
-            argv.push_back(arg.data());
-        argv.push_back(nullptr);
-        const int failed = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-        posix_spawn_file_actions_destroy(&actions);
-        close(ends[1]);
-        output = ends[0];
-        if (failed)
-            throw std::runtime_error("cannot start " + args[0]);
-    }
-    ~program() {
-        if (pid > 0) {
-            kill(pid, SIGKILL);
-            waitpid(pid, nullptr, 0);
-        }
-        close(output);
-    }
-    program(const program&) = delete;
-    program& operator=(const program&) = delete;
+// Only to catch hangs; every run normally ends in well under a second.
+constexpr auto hangLimit = 60s;
 
-    // Standard output up to the end of the first line (or all of it at its end).
-    std::string firstLine() {
-        std::string text;
-        char c;
-        pollfd p{output, POLLIN, 0};
-        while (poll(&p, 1, 60000) > 0 && read(output, &c, 1) == 1 && c != '\n')
-            text += c;
-        return text;
-    }
-    std::string rest() {
-        std::string text;
-        char chunk[4096];
-        ssize_t got;
-        while ((got = read(output, chunk, sizeof chunk)) > 0)
-            text.append(chunk, static_cast<size_t>(got));
-        return text;
-    }
-    // The exit status, or -1 when it did not exit normally.
-    int wait() {
-        int status = 0;
-        waitpid(pid, &status, 0);
-        pid = -1;
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
-    void signal(int number) { kill(pid, number); }
+// The pkisim program with `args`, its standard streams on pipes.
+std::unique_ptr<childProcess> start(std::vector<std::string> args) {
+    args.insert(args.begin(), PKISIM_BINARY);
+    return std::make_unique<childProcess>(args, std::vector<std::string>(), std::string());
+}
 
-private:
-    pid_t pid = -1;
-    int output = -1;
-};
-
-struct outcome {
-    int status;
-    std::string text;
-};
-
-outcome run(const std::vector<std::string>& args) {
-    program p(args);
-    std::string text = p.rest();
-    return {p.wait(), text};
+childResult run(const std::vector<std::string>& args) {
+    return start(args)->finish(hangLimit);
 }
 
 class ctlTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        char pattern[] = "/tmp/pkisim-ctl-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir = pattern;
-        control = dir + "/control.sock";
-    }
-    void TearDown() override { std::filesystem::remove_all(dir); }
-
     // Starts the service and reads the ports from its line on standard output.
-    std::unique_ptr<program> startService() {
-        auto service = std::make_unique<program>(std::vector<std::string>{"-p", "0", "-n", "0", "-c", control});
-        const std::string line = service->firstLine();
+    std::unique_ptr<childProcess> startService() {
+        auto service = start({"-p", "0", "-n", "0", "-c", control});
+        std::string line;
+        service->readLine(line, hangLimit);
         unsigned request = 0, notify = 0;
         if (std::sscanf(line.c_str(), "pkisim: listening on 127.0.0.1:%u (requests) and 127.0.0.1:%u", &request,
                         &notify) != 2)
@@ -127,15 +58,15 @@ protected:
 
     json ctl(std::vector<std::string> args, int expectedStatus = 0) {
         args.insert(args.begin(), {"ctl", "--control", control});
-        const outcome result = run(args);
-        EXPECT_EQ(result.status, expectedStatus) << result.text;
-        const json reply = json::parse(result.text, nullptr, false);
-        EXPECT_TRUE(reply.is_object()) << result.text;
+        const childResult result = run(args);
+        EXPECT_EQ(result.status, expectedStatus) << result.out << result.err;
+        const json reply = json::parse(result.out, nullptr, false);
+        EXPECT_TRUE(reply.is_object()) << result.out;
         return reply;
     }
 
-    std::string dir;
-    std::string control;
+    testsupport::tempDir dir;
+    const std::string control = dir.path() + "/control.sock";
     uint16_t port = 0;
     uint16_t notifyPort = 0;
 };
@@ -189,8 +120,8 @@ TEST_F(ctlTest, scriptsDriveDevicesSessionsEventsAndFaults) {
     ctl({"close-session", std::to_string(ticket.sessionID)});
     EXPECT_EQ(client.poll(ticket, cursor).msgType, wire::enMsgType::enMsg_NotifyerSessionClose);
 
-    service->signal(SIGTERM);
-    EXPECT_EQ(service->wait(), 0);
+    service->sendSignal(SIGTERM);
+    EXPECT_EQ(service->finish(hangLimit).status, 0);
     EXPECT_NE(access(control.c_str(), F_OK), 0) << "the control socket is removed";
 }
 
@@ -201,14 +132,14 @@ TEST_F(ctlTest, refusalsAndUsageErrorsHaveTheirExitStatus) {
     EXPECT_FALSE(ctl({"fault", "http-status", "--status", "99"}, 1)["ok"]);
     EXPECT_EQ(run({"ctl", "--control", control, "no-such-command"}).status, 2);
     EXPECT_EQ(run({"ctl", "--control", control, "fault", "delay", "--delay-ms", "soon"}).status, 2);
-    EXPECT_EQ(run({"ctl", "--control", dir + "/nothing.sock", "status"}).status, 2);
+    EXPECT_EQ(run({"ctl", "--control", dir.path() + "/nothing.sock", "status"}).status, 2);
     EXPECT_EQ(run({"--no-such-flag"}).status, 2);
 
     // A second service on the same control socket refuses to start.
-    const outcome second = run({"-p", "0", "-n", "0", "-c", control});
+    const childResult second = run({"-p", "0", "-n", "0", "-c", control});
     EXPECT_EQ(second.status, 1);
-    service->signal(SIGINT);
-    EXPECT_EQ(service->wait(), 0);
+    service->sendSignal(SIGINT);
+    EXPECT_EQ(service->finish(hangLimit).status, 0);
 }
 
 TEST_F(ctlTest, aStaleControlSocketIsReplaced) {
@@ -224,16 +155,16 @@ TEST_F(ctlTest, aStaleControlSocketIsReplaced) {
 }
 
 TEST_F(ctlTest, helpTextsNameEveryFlagAndCommand) {
-    const outcome help = run({"--help"});
+    const childResult help = run({"--help"});
     EXPECT_EQ(help.status, 0);
     for (const char* flag : {"--port", "--notify-port", "--timeout", "--long-poll", "--keys", "--apps", "--control",
                              "--no-control", "--max-body", "--record-limit", "--verbose", "--version"})
-        EXPECT_NE(help.text.find(flag), std::string::npos) << flag;
-    const outcome ctlHelp = run({"ctl", "--help"});
+        EXPECT_NE(help.out.find(flag), std::string::npos) << flag;
+    const childResult ctlHelp = run({"ctl", "--help"});
     EXPECT_EQ(ctlHelp.status, 0);
     for (const char* command : {"status", "devices", "insert", "remove", "modify", "sessions", "close-session",
                                 "expire-session", "event", "fault", "clear-faults", "calls"})
-        EXPECT_NE(ctlHelp.text.find(command), std::string::npos) << command;
+        EXPECT_NE(ctlHelp.out.find(command), std::string::npos) << command;
 }
 
 } // namespace

@@ -12,41 +12,21 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
-#include <filesystem>
 #include <stdexcept>
 
 #include <nlohmann/json.hpp>
+
+#include "tempDir.h"
 
 namespace pkitest {
 
 using namespace apache::thrift;
 
-namespace {
-
-// Device keys are made by the first server of a test program and loaded by
-// every later one, which keeps the tests fast.
-class sharedKeyDir {
-public:
-    sharedKeyDir() {
-        char pattern[] = "/tmp/pkisim-test-keys-XXXXXX";
-        if (mkdtemp(pattern))
-            path = pattern;
-    }
-    ~sharedKeyDir() {
-        if (!path.empty())
-            std::filesystem::remove_all(path);
-    }
-    std::string path;
-};
-
-} // namespace
-
 pkisim::options freePorts() {
-    static const sharedKeyDir keys;
     pkisim::options opts;
     opts.port = 0;
     opts.notifyPort = 0;
-    opts.keyDir = keys.path;
+    opts.keyDir = testsupport::sharedKeyDir();
     return opts;
 }
 

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "recordedCalls.h"
 #include "signatureCheck.h"
 #include "simServer.h"
 #include "tessera.h"
@@ -81,14 +82,7 @@ protected:
         service->clearCalls();
     }
 
-    std::vector<pkisim::recordedCall> signCalls() const
-    {
-        std::vector<pkisim::recordedCall> found;
-        for (const pkisim::recordedCall& call : service->calls())
-            if (call.wireName == signWire)
-                found.push_back(call);
-        return found;
-    }
+    std::vector<pkisim::recordedCall> signCalls() const { return testsupport::callsNamed(*service, signWire); }
 
     void scriptReply(const std::string& body, int32_t errCode = 0, int count = 1)
     {

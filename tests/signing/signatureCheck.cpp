@@ -2,12 +2,9 @@
 
 #include <openssl/bn.h>
 #include <openssl/ecdsa.h>
-#include <openssl/evp.h>
 #include <openssl/pem.h>
 #include <openssl/rsa.h>
 #include <openssl/x509.h>
-
-#include <memory>
 
 namespace signcheck {
 namespace {
@@ -16,35 +13,38 @@ template <typename T, void (*Free)(T*)>
 struct deleter {
     void operator()(T* p) const { Free(p); }
 };
-using pkeyPtr = std::unique_ptr<EVP_PKEY, deleter<EVP_PKEY, EVP_PKEY_free>>;
 using x509Ptr = std::unique_ptr<X509, deleter<X509, X509_free>>;
 using bioPtr = std::unique_ptr<BIO, deleter<BIO, BIO_free_all>>;
 using mdCtxPtr = std::unique_ptr<EVP_MD_CTX, deleter<EVP_MD_CTX, EVP_MD_CTX_free>>;
 using ecdsaSigPtr = std::unique_ptr<ECDSA_SIG, deleter<ECDSA_SIG, ECDSA_SIG_free>>;
 
-pkeyPtr certificateKey(const std::string& pem)
+bioPtr memoryBio(const std::string& text)
 {
-    bioPtr bio(BIO_new_mem_buf(pem.data(), static_cast<int>(pem.size())));
-    x509Ptr cert(PEM_read_bio_X509(bio.get(), nullptr, nullptr, nullptr));
-    return pkeyPtr(cert ? X509_get_pubkey(cert.get()) : nullptr);
+    return bioPtr(BIO_new_mem_buf(text.data(), static_cast<int>(text.size())));
 }
 
-bool sha256Verifies(const std::string& pem, int keyType, const std::string& data, const std::string& signature)
+pkey certificateKey(const std::string& pem)
 {
-    const pkeyPtr key = certificateKey(pem);
-    if (!key || EVP_PKEY_base_id(key.get()) != keyType)
-        return false;
+    const bioPtr bio = memoryBio(pem);
+    const x509Ptr cert(PEM_read_bio_X509(bio.get(), nullptr, nullptr, nullptr));
+    return pkey(cert ? X509_get_pubkey(cert.get()) : nullptr);
+}
+
+// A DER-encoded signature (PKCS#1 v1.5 for RSA) of SHA-256(data).
+bool sha256Verifies(EVP_PKEY* key, const std::string& data, const std::string& signature)
+{
     mdCtxPtr ctx(EVP_MD_CTX_new());
     EVP_PKEY_CTX* keyCtx = nullptr;
-    if (EVP_DigestVerifyInit(ctx.get(), &keyCtx, EVP_sha256(), nullptr, key.get()) != 1)
+    if (EVP_DigestVerifyInit(ctx.get(), &keyCtx, EVP_sha256(), nullptr, key) != 1)
         return false;
-    if (keyType == EVP_PKEY_RSA && EVP_PKEY_CTX_set_rsa_padding(keyCtx, RSA_PKCS1_PADDING) != 1)
+    if (EVP_PKEY_base_id(key) == EVP_PKEY_RSA && EVP_PKEY_CTX_set_rsa_padding(keyCtx, RSA_PKCS1_PADDING) != 1)
         return false;
     return EVP_DigestVerify(ctx.get(), reinterpret_cast<const unsigned char*>(signature.data()), signature.size(),
                             reinterpret_cast<const unsigned char*>(data.data()), data.size()) == 1;
 }
 
-// The block's r and s as a DER-encoded ECDSA signature.
+// The block's r and s as a DER-encoded ECDSA signature; empty for a block
+// of the wrong size.
 std::string derFromBlock(const std::string& block)
 {
     if (block.size() != 128)
@@ -67,17 +67,39 @@ std::string derFromBlock(const std::string& block)
     return out;
 }
 
+bool certificateKeyVerifies(const std::string& pem, int keyType, const std::string& data,
+                            const std::string& signature)
+{
+    const pkey key = certificateKey(pem);
+    return key && EVP_PKEY_base_id(key.get()) == keyType && verifies(key.get(), data, signature);
+}
+
 } // namespace
+
+pkey publicKeyFromPem(const std::string& pem)
+{
+    const bioPtr bio = memoryBio(pem);
+    return pkey(PEM_read_bio_PUBKEY(bio.get(), nullptr, nullptr, nullptr));
+}
+
+bool verifies(EVP_PKEY* key, const std::string& data, const std::string& signature)
+{
+    if (key == nullptr)
+        return false;
+    if (EVP_PKEY_base_id(key) != EVP_PKEY_EC)
+        return sha256Verifies(key, data, signature);
+    const std::string der = derFromBlock(signature);
+    return !der.empty() && sha256Verifies(key, data, der);
+}
 
 bool rsaVerifies(const std::string& certificatePem, const std::string& data, const std::string& signature)
 {
-    return sha256Verifies(certificatePem, EVP_PKEY_RSA, data, signature);
+    return certificateKeyVerifies(certificatePem, EVP_PKEY_RSA, data, signature);
 }
 
 bool eccBlockVerifies(const std::string& certificatePem, const std::string& data, const std::string& block)
 {
-    const std::string der = derFromBlock(block);
-    return !der.empty() && sha256Verifies(certificatePem, EVP_PKEY_EC, data, der);
+    return certificateKeyVerifies(certificatePem, EVP_PKEY_EC, data, block);
 }
 
 } // namespace signcheck

@@ -1,37 +1,11 @@
 #include "serviceFixture.h"
 
-#include <stdlib.h>
-
 #include <cstring>
-#include <filesystem>
 #include <thread>
 
+#include "tempDir.h"
+
 namespace testsupport {
-namespace {
-
-std::string keyDirectory;
-
-void removeKeyDirectory()
-{
-    std::error_code ignored;
-    std::filesystem::remove_all(keyDirectory, ignored);
-}
-
-// Generating device keys takes most of a service's start-up; the services of
-// one test program share keys generated once into a temporary directory.
-const std::string& sharedKeyDirectory()
-{
-    if (keyDirectory.empty()) {
-        char pattern[] = "/tmp/tessera-test-keys-XXXXXX";
-        if (mkdtemp(pattern) != nullptr) {
-            keyDirectory = pattern;
-            std::atexit(removeKeyDirectory);
-        }
-    }
-    return keyDirectory;
-}
-
-} // namespace
 
 bool waitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout)
 {
@@ -73,24 +47,6 @@ bool isPoisoned(const vpkiResp& resp)
            resp.body->getSize() == 3 && resp.body->getDataString() == "abc";
 }
 
-std::vector<pkisim::recordedCall> requestCalls(pkisim::server& sim)
-{
-    std::vector<pkisim::recordedCall> found;
-    for (const pkisim::recordedCall& call : sim.calls())
-        if (call.port == sim.port())
-            found.push_back(call);
-    return found;
-}
-
-std::vector<pkisim::recordedCall> callsNamed(pkisim::server& sim, const std::string& wireName)
-{
-    std::vector<pkisim::recordedCall> found;
-    for (const pkisim::recordedCall& call : sim.calls())
-        if (call.wireName == wireName)
-            found.push_back(call);
-    return found;
-}
-
 void serviceTest::SetUp()
 {
     replaceService(serviceOptions());
@@ -100,7 +56,7 @@ void serviceTest::replaceService(pkisim::options options)
 {
     sim.reset();
     if (options.keyDir.empty())
-        options.keyDir = sharedKeyDirectory();
+        options.keyDir = sharedKeyDir();
     sim = std::make_unique<pkisim::server>(options);
     sim->start();
 }

@@ -9,8 +9,8 @@
 #include <functional>
 #include <memory>
 #include <string>
-#include <vector>
 
+#include "recordedCalls.h"
 #include "simServer.h"
 #include "tessera.h"
 
@@ -28,13 +28,6 @@ void fillRequest(vpkiReq& req, int32_t msgType, const std::string& json, int32_t
 // Marks every field of a response so that a test can tell it was not touched.
 void poisonResponse(vpkiResp& resp);
 bool isPoisoned(const vpkiResp& resp);
-
-// Calls of the record that arrived on the request port (the listener's polls
-// arrive on the notification port).
-std::vector<pkisim::recordedCall> requestCalls(pkisim::server& sim);
-
-// Calls of the record whose wire name is `wireName`.
-std::vector<pkisim::recordedCall> callsNamed(pkisim::server& sim, const std::string& wireName);
 
 // Starts pkisim on 127.0.0.1:18080/18081 before each test; the agent is
 // released and the service stopped after it.

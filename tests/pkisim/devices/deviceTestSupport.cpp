@@ -1,12 +1,6 @@
 #include "deviceTestSupport.h"
 
-#include <cstdlib>
-#include <filesystem>
-
 #include <gtest/gtest.h>
-#include <openssl/bn.h>
-#include <openssl/ec.h>
-#include <openssl/pem.h>
 
 namespace devtest {
 
@@ -65,65 +59,9 @@ std::string fromBase64(const std::string& text) {
     return bytes;
 }
 
-pkey publicKeyFromPem(const std::string& pem) {
-    BIO* bio = BIO_new_mem_buf(pem.data(), static_cast<int>(pem.size()));
-    pkey key(PEM_read_bio_PUBKEY(bio, nullptr, nullptr, nullptr));
-    BIO_free(bio);
-    return key;
-}
-
 x509 certFromDer(const std::string& der) {
     const unsigned char* at = reinterpret_cast<const unsigned char*>(der.data());
     return x509(d2i_X509(nullptr, &at, static_cast<long>(der.size())));
-}
-
-namespace {
-
-std::string derFromBlock(const std::string& block) {
-    const unsigned char* fields = reinterpret_cast<const unsigned char*>(block.data());
-    ECDSA_SIG* sig = ECDSA_SIG_new();
-    ECDSA_SIG_set0(sig, BN_bin2bn(fields, 64, nullptr), BN_bin2bn(fields + 64, 64, nullptr));
-    unsigned char* der = nullptr;
-    int length = i2d_ECDSA_SIG(sig, &der);
-    std::string bytes(reinterpret_cast<char*>(der), static_cast<size_t>(length));
-    OPENSSL_free(der);
-    ECDSA_SIG_free(sig);
-    return bytes;
-}
-
-} // namespace
-
-bool verifies(EVP_PKEY* key, const std::string& data, const std::string& signature) {
-    std::string raw = signature;
-    if (EVP_PKEY_is_a(key, "EC")) {
-        if (signature.size() != 128)
-            return false;
-        raw = derFromBlock(signature);
-    }
-    EVP_MD_CTX* ctx = EVP_MD_CTX_new();
-    bool ok = EVP_DigestVerifyInit(ctx, nullptr, EVP_sha256(), nullptr, key) == 1
-              && EVP_DigestVerify(ctx, reinterpret_cast<const unsigned char*>(raw.data()), raw.size(),
-                                  reinterpret_cast<const unsigned char*>(data.data()), data.size())
-                     == 1;
-    EVP_MD_CTX_free(ctx);
-    return ok;
-}
-
-tempDir::tempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "pkisim-devices-XXXXXX").string();
-    if (::mkdtemp(&pattern[0]) == nullptr)
-        ADD_FAILURE() << "cannot create a temporary directory";
-    path_ = pattern;
-}
-
-tempDir::~tempDir() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-}
-
-const std::string& sharedKeyDir() {
-    static const tempDir dir;
-    return dir.path();
 }
 
 } // namespace devtest
