@@ -93,13 +93,8 @@ TEST_F(ctlTest, scriptsDriveDevicesSessionsEventsAndFaults) {
     ctl({"event", "inserted", R"({"devId":"SCRIPTED"})"});
     std::vector<int32_t> types;
     int64_t cursor = 0;
-    for (;;) {
-        const wire::msgResponse reply = client.poll(ticket, cursor);
-        cursor = reply.extend;
-        if (reply.errCode != 0)
-            break;
-        types.push_back(reply.msgType);
-    }
+    for (const wire::msgResponse& event : client.drain(ticket, cursor))
+        types.push_back(event.msgType);
     using msg = wire::enMsgType;
     EXPECT_EQ(types, (std::vector<int32_t>{msg::enMsg_NotifyerDevin, msg::enMsg_NotifyerDevModify,
                                            msg::enMsg_NotifyerDevOut, msg::enMsg_NotifyerDevin}));

@@ -25,6 +25,14 @@ std::string devIdOf(const wire::msgResponse& event) {
     return nlohmann::json::parse(event.jsonBody).value("devId", "");
 }
 
+// The devIds of the events that polling from `cursor` delivers; `cursor` follows the replies.
+std::vector<std::string> drain(serviceClient& client, const wire::sessionTicket& ticket, int64_t& cursor) {
+    std::vector<std::string> devIds;
+    for (const wire::msgResponse& event : client.drain(ticket, cursor))
+        devIds.push_back(devIdOf(event));
+    return devIds;
+}
+
 class eventTest : public ::testing::Test {
 protected:
     void SetUp() override { service.start(); }
@@ -34,18 +42,6 @@ protected:
         spec.devId = devId;
         spec.keyType = "ECC";
         return service.insertDevice(spec);
-    }
-
-    // Polls until "nothing" and returns the devIds delivered; `cursor` follows the replies.
-    std::vector<std::string> drain(serviceClient& client, const wire::sessionTicket& ticket, int64_t& cursor) {
-        std::vector<std::string> seen;
-        for (;;) {
-            const wire::msgResponse reply = client.poll(ticket, cursor);
-            cursor = reply.extend;
-            if (reply.errCode != 0)
-                return seen;
-            seen.push_back(devIdOf(reply));
-        }
     }
 
     pkisim::server service{freePorts()};
@@ -220,15 +216,13 @@ TEST_F(eventTest, pushedEventsAndRelabelsReachEverySession) {
     }
 }
 
-class longPollTest : public eventTest {
+class longPollTest : public ::testing::Test {
 protected:
     static pkisim::options withLongPoll() {
         pkisim::options opts = freePorts();
         opts.longPollMs = 60000;
         return opts;
     }
-    longPollTest() : eventTest() {}
-    void SetUp() override {}
 
     pkisim::server waiting{withLongPoll()};
 };

@@ -13,6 +13,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <stdexcept>
+#include <utility>
 
 #include <nlohmann/json.hpp>
 
@@ -93,6 +94,17 @@ wire::msgResponse serviceClient::poll(const wire::sessionTicket& ticket, int64_t
     wire::msgResponse response;
     vant.getNotify(response, ticket, pollRequest(cursor));
     return response;
+}
+
+std::vector<wire::msgResponse> serviceClient::drain(const wire::sessionTicket& ticket, int64_t& cursor) {
+    std::vector<wire::msgResponse> events;
+    for (;;) {
+        wire::msgResponse reply = poll(ticket, cursor);
+        cursor = reply.extend;
+        if (reply.errCode != 0)
+            return events;
+        events.push_back(std::move(reply));
+    }
 }
 
 wire::msgResponse serviceClient::getDevices(const wire::sessionTicket& ticket, const std::string& body) {

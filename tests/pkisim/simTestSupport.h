@@ -13,6 +13,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "commdef_types.h"
 #include "devService.h"
@@ -49,6 +50,9 @@ public:
     // Logs in as the demo application; the ticket is empty when refused.
     wire::sessionTicket login();
     wire::msgResponse poll(const wire::sessionTicket& ticket, int64_t cursor);
+    // Polls until a reply with an errCode ("nothing", or a refusal) and returns
+    // the events before it; `cursor` follows every reply.
+    std::vector<wire::msgResponse> drain(const wire::sessionTicket& ticket, int64_t& cursor);
     wire::msgResponse getDevices(const wire::sessionTicket& ticket, const std::string& body = "{}");
     void close();
 
