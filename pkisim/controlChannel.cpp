@@ -18,6 +18,7 @@ namespace pkisim {
 namespace {
 
 constexpr size_t maxRequestBytes = 1u << 20;
+constexpr size_t readChunk = 4096;
 constexpr int clientTimeoutSeconds = 5;
 
 bool makeAddress(const std::string& path, sockaddr_un& address) {
@@ -53,15 +54,9 @@ bool samePeerUser(int fd) {
 }
 
 bool readLine(int fd, std::string& line) {
-    char chunk[4096];
-    while (line.find('\n') == std::string::npos && line.size() <= maxRequestBytes) {
-        const ssize_t received = recv(fd, chunk, sizeof chunk, 0);
-        if (received < 0 && errno == EINTR)
-            continue;
-        if (received <= 0)
+    while (line.find('\n') == std::string::npos && line.size() <= maxRequestBytes)
+        if (!recvAppend(fd, line, readChunk))
             break;
-        line.append(chunk, static_cast<size_t>(received));
-    }
     const size_t end = line.find('\n');
     if (end != std::string::npos)
         line.resize(end);

@@ -3,7 +3,6 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <iostream>
 #include <stdexcept>
 
@@ -18,6 +17,8 @@ namespace pkisim {
 using nlohmann::json;
 
 namespace {
+
+constexpr size_t replyChunk = 4096;
 
 enum class valueType { text, integer, flag, textOrInteger };
 
@@ -136,15 +137,9 @@ bool exchange(const std::string& path, const std::string& line, std::string& rep
     setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
     const bool sent = sendAll(fd, line + "\n");
     shutdown(fd, SHUT_WR);
-    char chunk[4096];
-    while (sent) {
-        const ssize_t received = recv(fd, chunk, sizeof chunk, 0);
-        if (received < 0 && errno == EINTR)
-            continue;
-        if (received <= 0)
-            break;
-        reply.append(chunk, static_cast<size_t>(received));
-    }
+    // The service answers one line and closes the connection.
+    while (sent && recvAppend(fd, reply, replyChunk))
+        continue;
     close(fd);
     while (!reply.empty() && reply.back() == '\n')
         reply.pop_back();

@@ -3,6 +3,7 @@
 #include <poll.h>
 #include <sys/socket.h>
 
+#include <algorithm>
 #include <cerrno>
 
 #include "netSocket.h"
@@ -69,7 +70,7 @@ bool httpConnection::readHead(size_t& headEnd) {
             headEnd = 0;
             return true;
         }
-        if (!readMore(readChunk))
+        if (!recvAppend(fd, buffer, readChunk))
             return false;
     }
 }
@@ -78,20 +79,9 @@ bool httpConnection::readBody(size_t length, size_t bodyStart) {
     const size_t needed = bodyStart + length;
     buffer.reserve(needed);
     while (buffer.size() < needed)
-        if (!readMore(needed - buffer.size()))
+        if (!recvAppend(fd, buffer, std::min(readChunk, needed - buffer.size())))
             return false;
     return true;
-}
-
-bool httpConnection::readMore(size_t wanted) {
-    const size_t had = buffer.size();
-    buffer.resize(had + wanted);
-    ssize_t received;
-    do {
-        received = recv(fd, &buffer[had], wanted, 0);
-    } while (received < 0 && errno == EINTR);
-    buffer.resize(had + (received > 0 ? static_cast<size_t>(received) : 0));
-    return received > 0;
 }
 
 bool httpConnection::deliver(const httpReply& reply, bool keepAlive) {

@@ -43,7 +43,6 @@ private:
     readResult readRequest(httpRequest& request);
     bool readHead(size_t& headEnd);
     bool readBody(size_t length, size_t bodyStart);
-    bool readMore(size_t wanted);
     bool deliver(const httpReply& reply, bool keepAlive);
     void refuse(int status, const std::string& why);
     void waitSilently();

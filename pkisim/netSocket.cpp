@@ -72,4 +72,15 @@ bool sendAll(int fd, const char* data, size_t length) {
     return true;
 }
 
+bool recvAppend(int fd, std::string& into, size_t most) {
+    const size_t had = into.size();
+    into.resize(had + most);
+    ssize_t received;
+    do {
+        received = recv(fd, &into[had], most, 0);
+    } while (received < 0 && errno == EINTR);
+    into.resize(had + (received > 0 ? static_cast<size_t>(received) : 0));
+    return received > 0;
+}
+
 } // namespace pkisim
