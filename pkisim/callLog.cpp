@@ -1,5 +1,7 @@
 #include "callLog.h"
 
+#include <iterator>
+
 namespace pkisim {
 
 callLog::callLog(size_t maxCalls, size_t maxBodyBytes) : maxCalls(maxCalls), maxBodyBytes(maxBodyBytes) {}
@@ -28,14 +30,19 @@ std::vector<recordedCall> callLog::snapshot() const {
     return {calls.begin(), calls.end()};
 }
 
-void callLog::clear() {
+void callLog::clear() { take(); }
+
+std::vector<recordedCall> callLog::take() {
+    std::vector<recordedCall> taken;
     {
         std::lock_guard<std::mutex> guard(lock);
+        taken.assign(std::make_move_iterator(calls.begin()), std::make_move_iterator(calls.end()));
         calls.clear();
         bodyBytes = 0;
         ++generation;
     }
     changed.notify_all();
+    return taken;
 }
 
 uint64_t callLog::total() const {

@@ -23,6 +23,9 @@ public:
     void add(recordedCall call);
     std::vector<recordedCall> snapshot() const;
     void clear();
+    // The record as snapshot() gives it, cleared under the same lock, so that
+    // no call lands between the copy and the clearing.
+    std::vector<recordedCall> take();
     // Calls recorded since construction, dropped ones included.
     uint64_t total() const;
     // `pred` runs on a copy of the record, outside the lock, so it may call

@@ -189,14 +189,12 @@ json faults(server& target, const json&) {
 }
 
 json calls(server& target, const json& request) {
-    const std::vector<recordedCall> record = target.calls();
+    const std::vector<recordedCall> record = member(request, "clear", false) ? target.takeCalls() : target.calls();
     const size_t last = static_cast<size_t>(member<int64_t>(request, "last", 0));
     const size_t first = last > 0 && last < record.size() ? record.size() - last : 0;
     json list = json::array();
     for (size_t i = first; i < record.size(); ++i)
         list.push_back(callJson(record[i]));
-    if (member(request, "clear", false))
-        target.clearCalls();
     return okWith({{"calls", list}, {"total", target.callCount()}});
 }
 

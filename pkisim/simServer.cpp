@@ -198,6 +198,8 @@ std::vector<recordedCall> server::calls() const { return d->calls.snapshot(); }
 
 void server::clearCalls() { d->calls.clear(); }
 
+std::vector<recordedCall> server::takeCalls() { return d->calls.take(); }
+
 uint64_t server::callCount() const { return d->calls.total(); }
 
 size_t server::openConnections() const { return d->http.openConnections(); }

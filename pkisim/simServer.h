@@ -144,6 +144,9 @@ public:
     // most 64 MiB of request bodies).
     std::vector<recordedCall> calls() const;
     void clearCalls();
+    // The record as calls() gives it, cleared in the same step: a call that
+    // arrives meanwhile is either returned or kept for the next look.
+    std::vector<recordedCall> takeCalls();
     // Calls that reached the service since it was made, also those no longer kept.
     uint64_t callCount() const;
     // Client connections open now, on both ports.
