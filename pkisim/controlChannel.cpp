@@ -1,6 +1,5 @@
 #include "controlChannel.h"
 
-#include <poll.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -89,16 +88,10 @@ controlChannel::~controlChannel() {
 }
 
 void controlChannel::serveLoop() {
-    pollfd watched[2] = {{listenFd, POLLIN, 0}, {stopping.fd(), POLLIN, 0}};
-    while (!stopping.raised()) {
-        if (poll(watched, 2, -1) < 0 || stopping.raised())
-            continue;
-        const int fd = accept4(listenFd, nullptr, nullptr, SOCK_CLOEXEC);
-        if (fd < 0)
-            continue;
+    acceptUntilStopped(listenFd, stopping, [this](int fd) {
         serveClient(fd);
         close(fd);
-    }
+    });
 }
 
 // One command per connection, served in turn: commands are short.

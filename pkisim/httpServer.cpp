@@ -2,11 +2,8 @@
 
 #include <netinet/in.h>
 #include <netinet/tcp.h>
-#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
-
-#include <cerrno>
 
 #include "netSocket.h"
 
@@ -56,17 +53,7 @@ size_t httpServer::openConnections() const {
 }
 
 void httpServer::acceptLoop(int listenFd, uint16_t port) {
-    pollfd watched[2] = {{listenFd, POLLIN, 0}, {stopping.fd(), POLLIN, 0}};
-    while (!stopping.raised()) {
-        if (poll(watched, 2, -1) < 0 || stopping.raised())
-            continue;
-        const int fd = accept4(listenFd, nullptr, nullptr, SOCK_CLOEXEC);
-        if (fd >= 0) {
-            admit(fd, port);
-        } else if (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM) {
-            stopping.waitFor(50);  // the backlog keeps the client until descriptors free up
-        }
-    }
+    acceptUntilStopped(listenFd, stopping, [this, port](int fd) { admit(fd, port); });
 }
 
 void httpServer::admit(int fd, uint16_t port) {

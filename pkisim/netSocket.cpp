@@ -3,6 +3,7 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -13,6 +14,8 @@
 namespace pkisim {
 
 namespace {
+
+constexpr int acceptBackoffMs = 50;
 
 sockaddr_in loopbackAddress(uint16_t port) {
     sockaddr_in address{};
@@ -36,6 +39,10 @@ uint16_t portOf(int fd, int (*query)(int, sockaddr*, socklen_t*)) {
     if (query(fd, reinterpret_cast<sockaddr*>(&address), &size) != 0)
         return 0;
     return ntohs(address.sin_port);
+}
+
+bool outOfResources(int error) {
+    return error == EMFILE || error == ENFILE || error == ENOBUFS || error == ENOMEM;
 }
 
 } // namespace
@@ -81,6 +88,19 @@ bool recvAppend(int fd, std::string& into, size_t most) {
     } while (received < 0 && errno == EINTR);
     into.resize(had + (received > 0 ? static_cast<size_t>(received) : 0));
     return received > 0;
+}
+
+void acceptUntilStopped(int listenFd, const stopSignal& stopping, const std::function<void(int)>& admit) {
+    pollfd watched[2] = {{listenFd, POLLIN, 0}, {stopping.fd(), POLLIN, 0}};
+    while (!stopping.raised()) {
+        if (poll(watched, 2, -1) < 0 || stopping.raised())
+            continue;
+        const int fd = accept4(listenFd, nullptr, nullptr, SOCK_CLOEXEC);
+        if (fd >= 0)
+            admit(fd);
+        else if (outOfResources(errno))
+            stopping.waitFor(acceptBackoffMs);
+    }
 }
 
 } // namespace pkisim

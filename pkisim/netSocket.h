@@ -1,10 +1,14 @@
-// Small helpers over BSD sockets on the loopback interface.
+// Small helpers over BSD sockets: loopback listeners, sending and receiving,
+// and the accept loop of the servers.
 #ifndef PKISIM_NET_SOCKET_H
 #define PKISIM_NET_SOCKET_H
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
+
+#include "stopSignal.h"
 
 namespace pkisim {
 
@@ -22,6 +26,12 @@ inline bool sendAll(int fd, const std::string& text) { return sendAll(fd, text.d
 // Receives at most `most` bytes onto the end of `into`, retrying when a signal
 // interrupts; false at the end of the stream or when the connection failed.
 bool recvAppend(int fd, std::string& into, size_t most);
+
+// Accepts connections on `listenFd` and hands each to `admit` (which owns the
+// descriptor from then on) until `stopping` is raised. When descriptors or
+// memory run out it backs off briefly instead of spinning; the backlog keeps
+// the waiting clients meanwhile.
+void acceptUntilStopped(int listenFd, const stopSignal& stopping, const std::function<void(int)>& admit);
 
 } // namespace pkisim
 
