@@ -74,4 +74,6 @@ operation findOperation(const std::string& service, const std::string& method) {
     return found == table->second->end() ? nullptr : found->second;
 }
 
+bool hasService(const std::string& service) { return services.count(service) != 0; }
+
 } // namespace pkisim

@@ -17,6 +17,9 @@ using operation = nlohmann::json (*)(const request&);
 // The operation of `method` in the service with multiplexed name `service`;
 // null when the service has no such method.
 operation findOperation(const std::string& service, const std::string& method);
+// Whether `service` names one of the four request services
+// ("deviceOperator", "enrollPlugin", "signxPlugin", "vmailPlugin").
+bool hasService(const std::string& service);
 
 namespace ops {
 

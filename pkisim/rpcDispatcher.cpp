@@ -5,9 +5,9 @@
 
 #include <cstdio>
 
+#include "deviceOps.h"
 #include "errCodes.h"
 #include "replyBodies.h"
-#include "serviceMethods.h"
 
 namespace pkisim {
 
@@ -152,10 +152,10 @@ rpcOutcome rpcDispatcher::route(const rpcCall& call) {
                                 "expected a call message");
     if (call.service == "vantService")
         return routeSession(call);
-    if (!isRequestService(call.service))
+    if (!hasService(call.service))
         return exceptionOutcome(call.wireName, call.seqid, TApplicationException::UNKNOWN_METHOD,
                                 "Unknown service: '" + call.service + "'");
-    if (!hasRequestMethod(call.service, call.method))
+    if (findOperation(call.service, call.method) == nullptr)
         return exceptionOutcome(call.method, call.seqid, TApplicationException::UNKNOWN_METHOD,
                                 "Invalid method name: '" + call.method + "'");
     const wire::msgResponse response = gateway.call(call.service, call.method, call.ticket, call.request);

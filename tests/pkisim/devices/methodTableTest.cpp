@@ -1,15 +1,20 @@
-#include "serviceMethods.h"
-
-#include <map>
-#include <set>
+// The method tables of the four request services against the generated
+// service interfaces: the compiler checks that the lists below name exactly
+// the methods of each interface, and the tests that the devices carry out
+// every one of them.
+#include <string>
 #include <type_traits>
+#include <vector>
+
+#include <gtest/gtest.h>
 
 #include "devService.h"
+#include "deviceOps.h"
 #include "enRollService.h"
 #include "signXService.h"
 #include "vmailService.h"
 
-namespace pkisim {
+namespace {
 
 namespace wire = ::com::vant::cbb::pkimid;
 
@@ -42,35 +47,48 @@ namespace wire = ::com::vant::cbb::pkimid;
 
 // A class that overrides exactly the listed methods is concrete only when the
 // list names every method of the generated interface, and compiles only when
-// every listed name is one: the compiler checks the tables against the contract.
+// every listed name is one: the compiler checks the lists against the interfaces.
 #define PKISIM_CHECK_TABLE(interface, methods)                                        \
     struct interface##Coverage : wire::interface {                                    \
         methods(PKISIM_OVERRIDE)                                                      \
     };                                                                                \
-    static_assert(!std::is_abstract_v<interface##Coverage>, "method table of " #interface " is incomplete");
+    static_assert(!std::is_abstract_v<interface##Coverage>, "method list of " #interface " is incomplete");
 
-namespace {
 PKISIM_CHECK_TABLE(devServiceIf, PKISIM_DEVICE_METHODS)
 PKISIM_CHECK_TABLE(enRollServiceIf, PKISIM_ENROLL_METHODS)
 PKISIM_CHECK_TABLE(signXServiceIf, PKISIM_SIGNX_METHODS)
 PKISIM_CHECK_TABLE(vmailServiceIf, PKISIM_VMAIL_METHODS)
 
-const std::map<std::string, std::set<std::string>>& methodTables() {
-    static const std::map<std::string, std::set<std::string>> tables = {
-        {"deviceOperator", {PKISIM_DEVICE_METHODS(PKISIM_NAME)}},
-        {"enrollPlugin", {PKISIM_ENROLL_METHODS(PKISIM_NAME)}},
-        {"signxPlugin", {PKISIM_SIGNX_METHODS(PKISIM_NAME)}},
-        {"vmailPlugin", {PKISIM_VMAIL_METHODS(PKISIM_NAME)}},
-    };
-    return tables;
+struct serviceMethods {
+    std::string service;
+    std::vector<std::string> methods;
+};
+
+const std::vector<serviceMethods> requestServices = {
+    {"deviceOperator", {PKISIM_DEVICE_METHODS(PKISIM_NAME)}},
+    {"enrollPlugin", {PKISIM_ENROLL_METHODS(PKISIM_NAME)}},
+    {"signxPlugin", {PKISIM_SIGNX_METHODS(PKISIM_NAME)}},
+    {"vmailPlugin", {PKISIM_VMAIL_METHODS(PKISIM_NAME)}},
+};
+
+TEST(methodTable, everyMethodOfTheInterfacesHasAnOperation) {
+    for (const serviceMethods& listed : requestServices)
+        for (const std::string& method : listed.methods)
+            EXPECT_NE(pkisim::findOperation(listed.service, method), nullptr) << listed.service << ":" << method;
 }
+
+TEST(methodTable, onlyTheFourRequestServicesAreKnown) {
+    for (const serviceMethods& listed : requestServices)
+        EXPECT_TRUE(pkisim::hasService(listed.service)) << listed.service;
+    EXPECT_FALSE(pkisim::hasService("vantService"));
+    EXPECT_FALSE(pkisim::hasService("nope"));
+    EXPECT_FALSE(pkisim::hasService(""));
+}
+
+TEST(methodTable, methodsOfOtherServicesHaveNoOperation) {
+    EXPECT_EQ(pkisim::findOperation("deviceOperator", "signMessage"), nullptr);
+    EXPECT_EQ(pkisim::findOperation("vantService", "login"), nullptr);
+    EXPECT_EQ(pkisim::findOperation("nope", "getDevices"), nullptr);
+}
+
 } // namespace
-
-bool isRequestService(const std::string& service) { return methodTables().count(service) != 0; }
-
-bool hasRequestMethod(const std::string& service, const std::string& method) {
-    const auto table = methodTables().find(service);
-    return table != methodTables().end() && table->second.count(method) != 0;
-}
-
-} // namespace pkisim
