@@ -14,18 +14,18 @@ deviceGateway::deviceGateway(deviceStore& devices, sessionTable& sessions, event
 wire::msgResponse deviceGateway::call(const std::string& service, const std::string& method,
                                       const wire::sessionTicket& ticket, const wire::msgRequest& request) {
     if (sessions.check(ticket) != sessionState::active)
-        return answerTo(request, errSessionUnknown, errorBody("session unknown or ended"));
+        return answerTo(request, errCode::sessionUnknown, errorBody(unknownSessionError));
     std::string reply;
-    int32_t errCode;
+    int32_t code;
     try {
-        errCode = devices.handle(service, method, request.jsonBody, reply);
+        code = devices.handle(service, method, request.jsonBody, reply);
     } catch (const std::exception& e) {
         // The device layer promises not to throw; a request must not take the connection down if it does.
-        return answerTo(request, errBadRequest, errorBody(std::string("request failed: ") + e.what()));
+        return answerTo(request, errCode::badRequest, errorBody(std::string("request failed: ") + e.what()));
     }
-    if (errCode == errSuccess && service == "deviceOperator" && method == "setDevLable")
+    if (code == errCode::success && service == "deviceOperator" && method == "setDevLable")
         announceRelabel(request.jsonBody);
-    return answerTo(request, errCode, reply);
+    return answerTo(request, code, reply);
 }
 
 // A label set through the service is a device modification like any other.

@@ -13,19 +13,9 @@
 #include <nlohmann/json.hpp>
 
 #include "deviceModel.h"
+#include "errCodes.h"
 
 namespace pkisim {
-
-// The errCode values the devices answer with.
-namespace errCode {
-inline constexpr int32_t success = 0;
-inline constexpr int32_t badRequest = 4;       // not JSON, member missing or mistyped, bad Base64, too large
-inline constexpr int32_t notFound = 5;         // device, application, container, key or certificate
-inline constexpr int32_t pinIncorrect = 8;
-inline constexpr int32_t pinLocked = 9;
-inline constexpr int32_t verificationFailed = 10;
-inline constexpr int32_t unsupported = 11;     // not for this key or device, or the device failed
-} // namespace errCode
 
 class requestError : public std::runtime_error {
 public:

@@ -1,17 +1,23 @@
-// The errCode values of the service (see README.md for the whole table).
+// The errCode values of the service, shared by the server core and the
+// simulated devices (README.md describes each).
 #ifndef PKISIM_ERR_CODES_H
 #define PKISIM_ERR_CODES_H
 
 #include <cstdint>
 
 namespace pkisim {
-
-constexpr int32_t errSuccess = 0;
-constexpr int32_t errSessionUnknown = 1;
-constexpr int32_t errLoginRefused = 2;
-constexpr int32_t errBadRequest = 4;
-constexpr int32_t errNoEvent = 7;
-
+namespace errCode {
+inline constexpr int32_t success = 0;
+inline constexpr int32_t sessionUnknown = 1;     // no such session or it ended: the client logs in again
+inline constexpr int32_t loginRefused = 2;       // unknown application or wrong token
+inline constexpr int32_t badRequest = 4;         // not JSON, member missing or mistyped, bad Base64, too large
+inline constexpr int32_t notFound = 5;           // device, application, container, key or certificate
+inline constexpr int32_t noEvent = 7;            // a notification poll found nothing to deliver
+inline constexpr int32_t pinIncorrect = 8;
+inline constexpr int32_t pinLocked = 9;
+inline constexpr int32_t verificationFailed = 10;
+inline constexpr int32_t unsupported = 11;       // not for this key or device, or the device failed
+} // namespace errCode
 } // namespace pkisim
 
 #endif // PKISIM_ERR_CODES_H

@@ -6,7 +6,6 @@
 #include <cstdio>
 
 #include "deviceOps.h"
-#include "errCodes.h"
 #include "replyBodies.h"
 
 namespace pkisim {
@@ -58,10 +57,12 @@ httpReply rpcDispatcher::dispatch(const std::string& body, const peerInfo& peer,
     std::string error;
     switch (decodeCall(body, call, error)) {
     case decodeResult::notMessage:
-        logLine = "not a Thrift message: " + error;
+        if (verbose)
+            logLine = "not a Thrift message: " + error;
         return errorReply(400, "not a Thrift JSON-protocol message: " + error);
     case decodeResult::badArguments:
-        logLine = call.wireName + " seqid=" + std::to_string(call.seqid) + " malformed arguments: " + error;
+        if (verbose)
+            logLine = call.wireName + " seqid=" + std::to_string(call.seqid) + " malformed arguments: " + error;
         return thriftReply(encodeException(call.method, call.seqid, TApplicationException::PROTOCOL_ERROR,
                                            "malformed arguments: " + error));
     case decodeResult::call:
@@ -72,11 +73,13 @@ httpReply rpcDispatcher::dispatch(const std::string& body, const peerInfo& peer,
     httpReply reply;
     if (const std::optional<fault> f = faults.take(call.wireName)) {
         reply = applyFault(call, *f, result);
-        logLine = describe(call, result.errCode) + " fault=" + faultKindName(f->what);
+        if (verbose)
+            logLine = describe(call, result.errCode) + " fault=" + faultKindName(f->what);
     } else {
         result = answer(call);
         reply = thriftReply(std::move(result.message));
-        logLine = describe(call, result.errCode);
+        if (verbose)
+            logLine = describe(call, result.errCode);
     }
     return reply;
 }

@@ -36,6 +36,7 @@ public:
     httpReply handle(const httpRequest& request, const peerInfo& peer);
 
 private:
+    // Fills logLine, the call as the verbose log shows it, only when verbose.
     httpReply dispatch(const std::string& body, const peerInfo& peer, std::string& logLine);
     httpReply applyFault(const rpcCall& call, const fault& f, rpcOutcome& result);
     rpcOutcome answer(const rpcCall& call);

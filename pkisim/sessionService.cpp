@@ -9,8 +9,6 @@ namespace pkisim {
 
 namespace {
 
-const char* const unknownSession = "session unknown or ended";
-
 bool readCredentials(const std::string& body, std::string& appName, std::string& appID, std::string& token) {
     const nlohmann::json login = nlohmann::json::parse(body, nullptr, false);
     if (login.is_discarded() || !login.is_object())
@@ -44,32 +42,32 @@ sessionService::sessionService(const appRegistry& apps, sessionTable& sessions, 
 wire::msgResponse sessionService::login(const wire::msgRequest& request) {
     std::string appName, appID, token;
     if (!readCredentials(request.jsonBody, appName, appID, token))
-        return answerTo(request, errBadRequest,
+        return answerTo(request, errCode::badRequest,
                         errorBody("login body must be a JSON object with string members appName, appID, token"));
     if (!apps.accepts(appName, appID, token))
-        return answerTo(request, errLoginRefused, errorBody("unknown application or wrong token"));
+        return answerTo(request, errCode::loginRefused, errorBody("unknown application or wrong token"));
     int64_t evicted = 0;
     const sessionInfo opened = sessions.open(appName, evicted);
     if (evicted != 0)
         events.lose(evicted);
     events.join(opened.sessionID, appName);
-    return answerTo(request, errSuccess, loginBody(opened, settings.timeoutSeconds, settings.notifyPort.load()));
+    return answerTo(request, errCode::success, loginBody(opened, settings.timeoutSeconds, settings.notifyPort.load()));
 }
 
 wire::msgResponse sessionService::logout(const wire::sessionTicket& ticket) {
     wire::msgRequest none;
     none.msgType = wire::enMsgType::enMsg_LogOut;
     if (sessions.check(ticket) == sessionState::unknown)
-        return answerTo(none, errSessionUnknown, errorBody(unknownSession));
+        return answerTo(none, errCode::sessionUnknown, errorBody(unknownSessionError));
     sessions.end(ticket.sessionID);
     events.leave(ticket.sessionID);
-    return answerTo(none, errSuccess, "{}");
+    return answerTo(none, errCode::success, "{}");
 }
 
 wire::msgResponse sessionService::getNotify(const wire::sessionTicket& ticket, const wire::msgRequest& request) {
     const sessionState state = sessions.check(ticket);
     if (state == sessionState::unknown)
-        return answerTo(request, errSessionUnknown, errorBody(unknownSession));
+        return answerTo(request, errCode::sessionUnknown, errorBody(unknownSessionError));
     const std::chrono::milliseconds wait(state == sessionState::active ? settings.longPollMs : 0);
     const eventLog::pollResult polled = events.poll(ticket.sessionID, request.extend, wait);
     if (polled.found)
@@ -78,9 +76,9 @@ wire::msgResponse sessionService::getNotify(const wire::sessionTicket& ticket, c
     if (state == sessionState::closing || sessions.check(ticket) == sessionState::unknown) {
         sessions.end(ticket.sessionID);
         events.lose(ticket.sessionID);
-        return answerTo(request, errSessionUnknown, errorBody(unknownSession));
+        return answerTo(request, errCode::sessionUnknown, errorBody(unknownSessionError));
     }
-    wire::msgResponse nothing = answerTo(request, errNoEvent, "{}");
+    wire::msgResponse nothing = answerTo(request, errCode::noEvent, "{}");
     nothing.__set_extend(polled.cursor);
     return nothing;
 }
@@ -92,7 +90,7 @@ wire::msgResponse sessionService::deliver(const wire::msgRequest& request, const
         sessions.end(sessionID);
         events.lose(sessionID);
     }
-    wire::msgResponse response = answerTo(request, errSuccess, delivered.body);
+    wire::msgResponse response = answerTo(request, errCode::success, delivered.body);
     response.__set_msgType(delivered.msgType);
     response.__set_extend(polled.cursor);
     return response;
@@ -100,9 +98,9 @@ wire::msgResponse sessionService::deliver(const wire::msgRequest& request, const
 
 wire::msgResponse sessionService::getVersions(const wire::sessionTicket& ticket, const wire::msgRequest& request) {
     if (sessions.check(ticket) == sessionState::unknown)
-        return answerTo(request, errSessionUnknown, errorBody(unknownSession));
+        return answerTo(request, errCode::sessionUnknown, errorBody(unknownSessionError));
     const nlohmann::json services = {"vantService", "deviceOperator", "enrollPlugin", "signxPlugin", "vmailPlugin"};
-    return answerTo(request, errSuccess,
+    return answerTo(request, errCode::success,
                     jsonText({{"service", "pkisim"}, {"version", PKISIM_VERSION}, {"services", services}}));
 }
 

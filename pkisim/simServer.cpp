@@ -37,6 +37,12 @@ options checked(options opts) {
     return opts;
 }
 
+httpLimits bodyLimited(size_t maxBodyBytes) {
+    httpLimits limits;
+    limits.maxBodyBytes = maxBodyBytes;
+    return limits;
+}
+
 appRegistry loadApps(const std::string& appsFile) {
     appRegistry apps;
     if (!appsFile.empty())
@@ -59,9 +65,8 @@ struct server::impl {
           gateway(devices, sessions, events),
           dispatcher(vant, gateway, faults, calls, stopping, opts.verbose),
           http([this](const httpRequest& request, const peerInfo& peer) { return dispatcher.handle(request, peer); },
-               httpLimits{16 * 1024, opts.maxBodyBytes, 256}, stopping),
-          requestPort(opts.port),
-          notifyPort(opts.notifyPort) {
+               bodyLimited(opts.maxBodyBytes), stopping),
+          requestPort(opts.port) {
         settings.timeoutSeconds = opts.sessionTimeout;
         settings.longPollMs = opts.longPollMs;
         settings.notifyPort = opts.notifyPort;
@@ -90,10 +95,10 @@ struct server::impl {
     std::unique_ptr<controlChannel> control;
     std::mutex lifecycle;  // start() and stop()
     std::atomic<bool> isRunning{false};
-    // The ports bound by the first start; later starts bind them again, so
-    // that clients find a restarted service where they left it.
+    // The ports bound by the first start (the notification port is kept in
+    // settings, which login reports); later starts bind them again, so that
+    // clients find a restarted service where they left it.
     std::atomic<uint16_t> requestPort;
-    std::atomic<uint16_t> notifyPort;
 };
 
 void server::impl::listen() {
@@ -101,8 +106,7 @@ void server::impl::listen() {
     events.allowWaits();
     try {
         requestPort = http.listen(requestPort);
-        notifyPort = http.listen(notifyPort);
-        settings.notifyPort = notifyPort.load();
+        settings.notifyPort = http.listen(settings.notifyPort);
         if (!opts.controlPath.empty())
             control = std::make_unique<controlChannel>(
                 opts.controlPath, [this](const std::string& line) { return runControlCommand(owner, line); });
@@ -143,7 +147,7 @@ bool server::running() const { return d->isRunning; }
 
 uint16_t server::port() const { return d->requestPort; }
 
-uint16_t server::notifyPort() const { return d->notifyPort; }
+uint16_t server::notifyPort() const { return d->settings.notifyPort; }
 
 std::vector<deviceSpec> server::devices() const { return d->devices.list(); }
 
