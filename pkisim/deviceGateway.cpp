@@ -1,6 +1,7 @@
 #include "deviceGateway.h"
 
 #include <exception>
+#include <optional>
 
 #include "errCodes.h"
 #include "replyBodies.h"
@@ -33,10 +34,8 @@ void deviceGateway::announceRelabel(const std::string& requestBody) {
     const nlohmann::json body = nlohmann::json::parse(requestBody, nullptr, false);
     if (!body.is_object() || !body.contains("devID") || !body["devID"].is_string())
         return;
-    const std::string devId = body["devID"].get<std::string>();
-    for (const deviceSpec& device : devices.list())
-        if (device.devId == devId)
-            events.post(wire::enMsgType::enMsg_NotifyerDevModify, deviceEventBody(device, "modified"));
+    if (const std::optional<deviceSpec> device = devices.find(body["devID"].get<std::string>()))
+        events.post(wire::enMsgType::enMsg_NotifyerDevModify, deviceEventBody(*device, "modified"));
 }
 
 } // namespace pkisim

@@ -37,6 +37,12 @@ std::vector<deviceSpec> deviceStore::list() const {
     return specs;
 }
 
+std::optional<deviceSpec> deviceStore::find(const std::string& devId) const {
+    std::lock_guard<std::mutex> guard(lock_);
+    const device* dev = findDevice(devices_, devId);
+    return dev ? std::optional<deviceSpec>(dev->spec) : std::nullopt;
+}
+
 std::string deviceStore::insert(const deviceSpec& spec) {
     std::lock_guard<std::mutex> guard(lock_);
     if (!keyKindFromName(spec.keyType))

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,7 @@ public:
     // from keyDir, generated and saved there when missing.
     explicit deviceStore(const std::string& keyDir);
     std::vector<deviceSpec> list() const;
+    std::optional<deviceSpec> find(const std::string& devId) const;  // nullopt when unknown
     std::string insert(const deviceSpec& spec);   // returns devId; throws std::invalid_argument (duplicate id, unknown keyType)
     bool remove(const std::string& devId);
     bool modify(const std::string& devId, const std::string& label);

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <mutex>
+#include <optional>
 #include <stdexcept>
 
 #include "appRegistry.h"
@@ -160,23 +161,18 @@ std::string server::insertDevice(const deviceSpec& spec) {
 }
 
 bool server::removeDevice(const std::string& devId) {
-    for (const deviceSpec& device : d->devices.list()) {
-        if (device.devId != devId)
-            continue;
-        if (!d->devices.remove(devId))
-            return false;
-        d->post(wire::enMsgType::enMsg_NotifyerDevOut, device, "removed");
-        return true;
-    }
-    return false;
+    const std::optional<deviceSpec> device = d->devices.find(devId);
+    if (!device || !d->devices.remove(devId))
+        return false;
+    d->post(wire::enMsgType::enMsg_NotifyerDevOut, *device, "removed");
+    return true;
 }
 
 bool server::modifyDevice(const std::string& devId, const std::string& newLabel) {
     if (!d->devices.modify(devId, newLabel))
         return false;
-    for (const deviceSpec& device : d->devices.list())
-        if (device.devId == devId)
-            d->post(wire::enMsgType::enMsg_NotifyerDevModify, device, "modified");
+    if (const std::optional<deviceSpec> device = d->devices.find(devId))
+        d->post(wire::enMsgType::enMsg_NotifyerDevModify, *device, "modified");
     return true;
 }
 
