@@ -5,7 +5,7 @@
 #include <thrift/protocol/TJSONProtocol.h>
 #include <thrift/transport/TBufferTransports.h>
 
-#include "checkedJsonProtocol.h"
+#include "jsonProtocol.h"
 
 #include <climits>
 #include <memory>
@@ -89,7 +89,7 @@ decodeResult decodeCall(const std::string& body, rpcCall& call, std::string& err
     auto buffer = std::make_shared<TMemoryBuffer>(reinterpret_cast<uint8_t*>(const_cast<char*>(body.data())),
                                                   static_cast<uint32_t>(body.size()), TMemoryBuffer::OBSERVE,
                                                   unlimited());
-    vant::checkedJsonProtocol in(buffer);
+    vant::jsonProtocol in(buffer);
     bool headerRead = false;
     try {
         apache::thrift::protocol::TMessageType type;

@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "commdef_types.h"
@@ -34,8 +35,8 @@ extern std::atomic<agentNotifyFunc> g_agentNotifyFunc;
 extern std::atomic<agentRespCB> g_respCB;
 
 // The session ticket is replaced by logins on any thread and read by the
-// listener without the request lock, so it is only handed over by value.
-pkimid::sessionTicket currentTicket();
+// listener without the request lock, so it is handed over as a whole.
+std::shared_ptr<const pkimid::sessionTicket> currentTicket();
 void storeTicket(int64_t sessionID, const std::string& ticket);
 
 // Next request id: starts at the time of the first call (seconds) + 1 and
@@ -44,7 +45,7 @@ int32_t getReqidx();
 
 // Public records to wire structures and back.
 void tranferReq(pkimid::msgRequest& out, const vpkiReq& in, int reqid);
-void tranferResp(vpkiResp& out, pkimid::msgResponse& in);
+void tranferResp(vpkiResp& out, const pkimid::msgResponse& in);
 
 // Routing (req.cpp): 1 when the service answered (resp filled), 0 otherwise.
 int reqProcess(PKI_SERVICE service, const vpkiReq* req, vpkiResp* resp, int reqid);

@@ -3,27 +3,22 @@
 #include <climits>
 #include <mutex>
 
-#include <thrift/protocol/TJSONProtocol.h>
-#include <thrift/protocol/TMultiplexedProtocol.h>
-#include <thrift/transport/TBufferTransports.h>
-#include <thrift/transport/THttpClient.h>
-
 #include "catalogue.h"
-#include "checkedJsonProtocol.h"
+#include "failure.h"
+#include "httpTransport.h"
+#include "jsonProtocol.h"
+#include "serviceProtocol.h"
 #include "socket.h"
 #include "tessera.h"
+#include "timings.h"
 
-using apache::thrift::protocol::TMultiplexedProtocol;
 using apache::thrift::protocol::TProtocol;
-using apache::thrift::transport::TBufferedTransport;
-using apache::thrift::transport::THttpClient;
 
 const char* const vantServiceName = "vantService";
 
 namespace {
 
 constexpr uint16_t requestPort = 18080;
-constexpr int requestTimeoutMs = 15000;
 // The service drops a keep-alive connection after about 100 MB; renew well
 // before that, between exchanges.
 constexpr uint64_t renewAfterBytes = 64ull << 20;
@@ -45,7 +40,7 @@ std::vector<std::string> requestServices()
 
 std::shared_ptr<vant::rpcStack> newRequestStack(uint16_t port)
 {
-    return std::make_shared<vant::rpcStack>(port, requestTimeoutMs, requestServices());
+    return std::make_shared<vant::rpcStack>(port, vant::g_timings.requestTimeoutMs, requestServices());
 }
 
 std::shared_ptr<vant::rpcStack> currentRequestStack()
@@ -73,34 +68,26 @@ void replaceRequestStack(std::shared_ptr<vant::rpcStack> fresh)
 
 namespace vant {
 
-// Thrift's HTTP client keeps every reply of a keep-alive connection in its
-// read buffer, so memory grows with the traffic; dropping what was read
-// before each request keeps it flat.
-class compactingHttpClient : public THttpClient {
-public:
-    using THttpClient::THttpClient;
-    void flush() override
-    {
-        shift();
-        THttpClient::flush();
-    }
-};
-
 struct rpcStack::layers {
-    std::shared_ptr<loopbackSocket> socket;
-    std::shared_ptr<compactingHttpClient> http;
+    std::shared_ptr<httpTransport> http;
     std::vector<std::pair<std::string, std::shared_ptr<TProtocol>>> protocols;
 };
 
 rpcStack::rpcStack(uint16_t port, int timeoutMs, const std::vector<std::string>& services)
+    : rpcStack(std::make_shared<httpTransport>(std::make_unique<loopbackSocket>(port), timeoutMs), services, port,
+               timeoutMs)
+{
+}
+
+rpcStack::rpcStack(std::shared_ptr<httpTransport> http, const std::vector<std::string>& services, uint16_t port,
+                   int timeoutMs)
     : port_(port), timeoutMs_(timeoutMs), stack(new layers)
 {
-    stack->socket = std::make_shared<loopbackSocket>(port, timeoutMs);
-    auto buffered = std::make_shared<TBufferedTransport>(stack->socket);
-    stack->http = std::make_shared<compactingHttpClient>(buffered, "127.0.0.1", "/");
-    auto json = std::make_shared<checkedJsonProtocol>(stack->http);
+    stack->http = std::move(http);
+    auto json = std::make_shared<jsonProtocol>(stack->http);
+    auto call = std::make_shared<serviceProtocol::callInFlight>();
     for (const std::string& name : services)
-        stack->protocols.emplace_back(name, std::make_shared<TMultiplexedProtocol>(json, name));
+        stack->protocols.emplace_back(name, std::make_shared<serviceProtocol>(json, name, call));
 }
 
 rpcStack::~rpcStack()
@@ -123,22 +110,22 @@ void rpcStack::open()
 
 bool rpcStack::isOpen() const
 {
-    return stack->socket->isOpen();
+    return stack->http->isOpen();
 }
 
 void rpcStack::close()
 {
-    stack->socket->close();
+    stack->http->close();
 }
 
 void rpcStack::interrupt()
 {
-    stack->socket->interrupt();
+    stack->http->interrupt();
 }
 
 bool rpcStack::unfitForReuse() const
 {
-    return stack->socket->unfitForReuse() || stack->socket->traffic() >= renewAfterBytes;
+    return stack->http->unfitForReuse() || stack->http->traffic() >= renewAfterBytes;
 }
 
 } // namespace vant
@@ -180,8 +167,7 @@ std::shared_ptr<vant::rpcStack> openRequestConnection()
 {
     std::shared_ptr<vant::rpcStack> stack = currentRequestStack();
     if (!stack)
-        throw apache::thrift::transport::TTransportException(
-            apache::thrift::transport::TTransportException::NOT_OPEN, "no request connection");
+        throw vant::exchangeFailure(vant::failKind::cannotConnect, "no request connection");
     if (stack->isOpen() && stack->unfitForReuse()) {
         renewRequestConnection();
         stack = currentRequestStack();

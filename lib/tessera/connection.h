@@ -2,12 +2,12 @@
 // login, logout and every routed request) and the notification connection
 // (the port reported at login, used only by the listener).
 //
-// A connection is a stack of Thrift objects: socket, buffered transport, HTTP
-// client (POST to "/"), JSON protocol, and one multiplexed protocol per
-// service. Thrift's objects keep stale state after a failed exchange (an
-// unsent request, an unread reply, a half-parsed message), so a stack is
-// connected at most once: after a failure or a close its owner replaces it by
-// a new one, and the next exchange starts clean.
+// A connection is a stack: the library's HTTP transport over its own socket,
+// the JSON protocol, and one service protocol per service. After a failed
+// exchange nothing of a stack is trusted (an unsent request, an unread reply,
+// a half-parsed message), so a stack is connected at most once: after a
+// failure or a close its owner replaces it by a new one, and the next
+// exchange starts clean.
 #ifndef TESSERA_CONNECTION_H
 #define TESSERA_CONNECTION_H
 
@@ -18,21 +18,32 @@
 
 #include <thrift/protocol/TProtocol.h>
 
+#include "commdef_types.h"
+
 namespace vant {
 
-class loopbackSocket;
+class httpTransport;
 
 class rpcStack {
 public:
+    // A connection to 127.0.0.1:port.
     rpcStack(uint16_t port, int timeoutMs, const std::vector<std::string>& services);
+    // A connection over a given transport (tests put scripted bytes under it).
+    rpcStack(std::shared_ptr<httpTransport> http, const std::vector<std::string>& services, uint16_t port = 0,
+             int timeoutMs = 0);
     ~rpcStack();
     rpcStack(const rpcStack&) = delete;
     rpcStack& operator=(const rpcStack&) = delete;
 
-    // The multiplexed protocol of a service name given at construction.
+    // The protocol of a service name given at construction.
     std::shared_ptr<apache::thrift::protocol::TProtocol> protocol(const std::string& service) const;
 
-    void open();  // throws TTransportException
+    // Records that live with the connection, so that their buffers are
+    // reused from one exchange to the next.
+    com::vant::cbb::pkimid::msgRequest request;
+    com::vant::cbb::pkimid::msgResponse response;
+
+    void open();  // throws exchangeFailure
     bool isOpen() const;
     void close();
     // Any thread: a pending or later exchange on this stack fails at once.

@@ -7,7 +7,9 @@
 
 #include "agent.h"
 #include "connection.h"
+#include "serviceCall.h"
 #include "session.h"
+#include "timings.h"
 #include "tools.h"
 #include "vantService.h"
 
@@ -15,10 +17,6 @@ using pkimid::msgRequest;
 using pkimid::msgResponse;
 
 namespace {
-
-constexpr int pollPauseMs = 20;
-constexpr int busyPauseMs = 1000;
-constexpr long reloginIntervalMs = 30000;
 
 // Result codes of a poll that are not events.
 constexpr int32_t sessionLost = 1;
@@ -68,7 +66,7 @@ public:
     void cycle()
     {
         if (!useLatestConnection()) {
-            sleep(pollPauseMs);
+            sleep(vant::g_timings.pollPauseMs);
             return;
         }
         if (stack->isOpen() && stack->unfitForReuse()) {
@@ -76,14 +74,14 @@ public:
             useLatestConnection();
         }
         if (!stack->isOpen()) {
-            sleep(pollPauseMs);
+            sleep(vant::g_timings.pollPauseMs);
             stack->open();
         }
-        msgResponse response = poll();
+        const msgResponse& response = poll();
         cursor = response.extend;
         if (agentNotifyFunc callback = g_agentNotifyFunc)
             handle(response, callback);
-        sleep(pollPauseMs);
+        sleep(vant::g_timings.pollPauseMs);
     }
 
     // After any failure the stack's objects are not reusable: build anew.
@@ -91,7 +89,6 @@ public:
     {
         renewNotifyConnection(stack);
         stack.reset();
-        client.reset();
     }
 
 private:
@@ -101,29 +98,28 @@ private:
         std::shared_ptr<vant::rpcStack> latest = notifyConnection();
         if (!latest)
             return false;
-        if (latest != stack) {
-            stack = latest;
-            client.reset(new pkimid::vantServiceClient(stack->protocol(vantServiceName)));
-        }
+        stack = latest;
         return true;
     }
 
-    msgResponse poll()
+    const msgResponse& poll()
     {
-        msgRequest request;
+        msgRequest& request = stack->request;
         request.reqid = getReqidx();
         request.msgType = pkimid::enMsgType::enMsg_NotifyerStart;
         request.version = 1;
         request.extend = cursor;
-        msgResponse response;
-        client->getNotify(response, currentTicket(), request);
-        return response;
+        request.jsonBody.clear();
+        const auto ticket = currentTicket();
+        return vant::callService<pkimid::vantServiceClient>(
+            *stack, vantServiceName,
+            [&](pkimid::vantServiceClient& client, msgResponse& into) { client.getNotify(into, *ticket, request); });
     }
 
-    void handle(msgResponse& response, agentNotifyFunc callback)
+    void handle(const msgResponse& response, agentNotifyFunc callback)
     {
         switch (response.errCode) {
-        case serviceBusy: sleep(busyPauseMs); break;
+        case serviceBusy: sleep(vant::g_timings.busyPauseMs); break;
         case noEvent: break;
         case sessionLost: reloginWhenDue(); break;
         default: deliver(response, callback);
@@ -133,7 +129,7 @@ private:
     void reloginWhenDue()
     {
         long now = vant::tool::getStartmsec();
-        if (now - lastRelogin <= reloginIntervalMs)
+        if (now - lastRelogin <= vant::g_timings.reloginIntervalMs)
             return;
         lastRelogin = now;
         reloginActive = true;
@@ -141,7 +137,7 @@ private:
         reloginActive = false;
     }
 
-    void deliver(msgResponse& response, agentNotifyFunc callback)
+    void deliver(const msgResponse& response, agentNotifyFunc callback)
     {
         vpkiResp record;
         tranferResp(record, response);
@@ -165,7 +161,6 @@ private:
     long lastRelogin;
     int64_t cursor = 0;
     std::shared_ptr<vant::rpcStack> stack;
-    std::unique_ptr<pkimid::vantServiceClient> client;
 };
 
 void runListener(void* notifyParam)

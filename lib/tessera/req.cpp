@@ -5,6 +5,7 @@
 #include "agent.h"
 #include "catalogue.h"
 #include "connection.h"
+#include "serviceCall.h"
 #include "devService.h"
 #include "enRollService.h"
 #include "signXService.h"
@@ -41,21 +42,24 @@ serviceMethod<Client> lookUp(const routeTable<Client, N>& table, int32_t msgType
 template <class Client, size_t N>
 int route(const routeTable<Client, N>& table, const vpkiReq* req, vpkiResp* resp, int reqid)
 {
-    msgRequest request;
-    msgResponse response;
     try {
-        tranferReq(request, *req, reqid);
         auto stack = openRequestConnection();
-        if (serviceMethod<Client> method = lookUp(table, req->msgType)) {
-            Client client(stack->protocol(vant::serviceWireName(table.service)));
-            (client.*method)(response, currentTicket(), request);
+        serviceMethod<Client> method = lookUp(table, req->msgType);
+        if (method == nullptr) {
+            tranferResp(*resp, msgResponse());
+            return 1;
         }
+        tranferReq(stack->request, *req, reqid);
+        const auto ticket = currentTicket();
+        const msgResponse& answer = vant::callService<Client>(
+            *stack, vant::serviceWireName(table.service),
+            [&](Client& client, msgResponse& into) { (client.*method)(into, *ticket, stack->request); });
+        tranferResp(*resp, answer);
+        return 1;
     } catch (...) {
         renewRequestConnection();
         return 0;
     }
-    tranferResp(*resp, response);
-    return 1;
 }
 
 using enroll = pkimid::enRollServiceClient;

@@ -1,5 +1,7 @@
 #include "session.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -8,6 +10,7 @@
 #include "connection.h"
 #include "jsonText.h"
 #include "notify.h"
+#include "serviceCall.h"
 #include "vantService.h"
 
 using pkimid::msgRequest;
@@ -16,6 +19,8 @@ using pkimid::msgResponse;
 namespace {
 
 constexpr size_t maxCredentialLength = 64;
+// A ticket goes with every request; a longer one is not a session ticket.
+constexpr size_t maxTicketLength = 64u << 10;
 
 struct loginResult {
     int64_t sessionID = 0;
@@ -29,20 +34,27 @@ bool validCredential(const char* value)
     return value != nullptr && strnlen(value, maxCredentialLength + 1) <= maxCredentialLength;
 }
 
-// One exchange on the request connection. A failed exchange leaves the
-// connection unusable, so it is replaced at once.
-template <class Call>
-bool exchange(Call call)
+// One exchange on the request connection; false, with nothing of `fill`
+// done, when it failed. A failed exchange leaves the connection unusable, so
+// it is replaced at once.
+template <class Call, class Fill>
+bool exchange(Call call, Fill fill)
 {
     try {
         auto stack = openRequestConnection();
-        pkimid::vantServiceClient client(stack->protocol(vantServiceName));
-        call(client);
+        fill(vant::callService<pkimid::vantServiceClient>(*stack, vantServiceName, call));
         return true;
     } catch (...) {
         renewRequestConnection();
         return false;
     }
+}
+
+// A session the library can keep: a ticket it can send with every request,
+// and a notification port where notifications can arrive.
+bool usableSession(const loginResult& session)
+{
+    return session.ticket.size() <= maxTicketLength && session.notifyPort > 0 && session.notifyPort <= 65535;
 }
 
 void storeSession(const loginResult& session, const char* appName, const char* appID,
@@ -82,7 +94,8 @@ bool login(const char* appName, const char* appID, const char* token)
     request.jsonBody = makeLoginText(appName, appID, token);
 
     msgResponse response;
-    if (!exchange([&](pkimid::vantServiceClient& c) { c.login(response, request); }))
+    if (!exchange([&](pkimid::vantServiceClient& c, msgResponse& into) { c.login(into, request); },
+                  [&](msgResponse& answer) { response = std::move(answer); }))
         return false;
 
     loginResult session;
@@ -90,7 +103,8 @@ bool login(const char* appName, const char* appID, const char* token)
     if (!accepted)
         std::puts("login failure.");
     if (!accepted || !parseLoginResponse(response.jsonBody, session.sessionID, session.ticket,
-                                         session.timeout, session.notifyPort)) {
+                                         session.timeout, session.notifyPort) ||
+        !usableSession(session)) {
         renewRequestConnection();
         return false;
     }
@@ -110,15 +124,22 @@ bool logout()
     g_bRunning = false;
     wakeListener();
 
-    pkimid::sessionTicket ticket = currentTicket();
-    msgResponse response;
-    if (!exchange([&](pkimid::vantServiceClient& c) { c.logout(response, ticket); }))
+    const auto ticket = currentTicket();
+    if (!exchange([&](pkimid::vantServiceClient& c, msgResponse& into) { c.logout(into, *ticket); },
+                  [](msgResponse&) {}))
         return false;
 
     renewRequestConnection();
     interruptNotifyConnection();
     g_NotifyTranStatus = false;
     return true;
+}
+
+// The number a text starts with, as atoi reads it, held to int's range.
+int32_t leadingInt(const std::string& text)
+{
+    const long long value = std::strtoll(text.c_str(), nullptr, 10);
+    return static_cast<int32_t>(std::clamp<long long>(value, INT32_MIN, INT32_MAX));
 }
 
 } // namespace
@@ -139,8 +160,8 @@ bool parseLoginResponse(const std::string& body, int64_t& sessionID, std::string
                                         {"timeout", &timeoutText}, {"notifyPort", &portText}}))
         return false;
     sessionID = std::strtoll(sessionText.c_str(), nullptr, 10);
-    timeout = std::atoi(timeoutText.c_str());
-    notifyPort = std::atoi(portText.c_str());
+    timeout = leadingInt(timeoutText);
+    notifyPort = leadingInt(portText);
     return true;
 }
 

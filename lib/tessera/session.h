@@ -6,7 +6,7 @@
 #include <string>
 
 // Reads the four string members of an accepted login's body, the numbers
-// as strtoll and atoi read them. False, writing no output, when the body is
+// as strtoll reads them (timeout and port held to int32's range). False, writing no output, when the body is
 // not a JSON object or one of the four is missing or not a string.
 bool parseLoginResponse(const std::string& body, int64_t& sessionID, std::string& ticket,
                         int32_t& timeout, int32_t& notifyPort);

@@ -9,13 +9,51 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <thrift/transport/TTransportException.h>
+#include <algorithm>
+#include <climits>
+#include <cstring>
+#include <string>
 
-using apache::thrift::transport::TTransportException;
+#include "failure.h"
 
 namespace vant {
 
-loopbackSocket::loopbackSocket(uint16_t p, int ms) : port(p), timeoutMs(ms < 0 ? 0 : ms) {}
+namespace {
+
+using std::chrono::milliseconds;
+using std::chrono::steady_clock;
+
+// A socket time-out may run this much past the deadline before it is
+// shortened: setting it costs a system call, and exchanges are short.
+constexpr int timeoutSlackMs = 10;
+
+// Milliseconds left until `by` (at least 1), 0 for no deadline, -1 when it has passed.
+int millisecondsLeft(deadline by)
+{
+    if (by == deadline::max())
+        return 0;
+    const auto left = std::chrono::ceil<milliseconds>(by - steady_clock::now()).count();
+    if (left <= 0)
+        return -1;
+    return left > INT_MAX ? INT_MAX : static_cast<int>(left);
+}
+
+exchangeFailure failure(failKind kind, const char* what, int err = 0)
+{
+    std::string text = what;
+    if (err != 0)
+        text += std::string(": ") + std::strerror(err);
+    return exchangeFailure(kind, text);
+}
+
+} // namespace
+
+deadline deadlineIn(int ms)
+{
+    return ms <= 0 ? deadline::max() : steady_clock::now() + milliseconds(ms);
+}
+
+loopbackSocket::loopbackSocket(uint16_t p) : port(p) {}
 
 loopbackSocket::~loopbackSocket()
 {
@@ -27,31 +65,34 @@ bool loopbackSocket::isOpen() const
     return fd.load() >= 0;
 }
 
-void loopbackSocket::open()
+void loopbackSocket::open(deadline by)
 {
     if (isOpen())
         return;
     throwIfInterrupted();
     int s = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (s < 0)
-        throw TTransportException(TTransportException::NOT_OPEN, "socket() failed", errno);
+        throw failure(failKind::cannotConnect, "cannot create a socket", errno);
     {
         std::lock_guard<std::mutex> hold(fdLock);
         fd = s;
     }
-    int err = connectWithTimeout(s);
+    receiveTimeoutMs = sendTimeoutMs = -1;
+    int err = connectBy(s, by);
     if (err != 0) {
         close();
         throwIfInterrupted();
-        throw TTransportException(TTransportException::NOT_OPEN, "connect() failed", err);
+        if (err == ETIMEDOUT)
+            throw failure(failKind::timedOut, "connecting to the service timed out");
+        throw failure(failKind::cannotConnect,
+                      ("cannot connect to 127.0.0.1:" + std::to_string(port)).c_str(), err);
     }
     int one = 1;
     setsockopt(s, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-    applyTimeouts(s);
 }
 
 // Returns 0 when connected, else an errno value (ETIMEDOUT on time-out).
-int loopbackSocket::connectWithTimeout(int s) const
+int loopbackSocket::connectBy(int s, deadline by) const
 {
     sockaddr_in addr{};
     addr.sin_family = AF_INET;
@@ -66,7 +107,10 @@ int loopbackSocket::connectWithTimeout(int s) const
         pollfd p{s, POLLOUT, 0};
         int ready;
         do {
-            ready = ::poll(&p, 1, timeoutMs == 0 ? -1 : timeoutMs);
+            int left = millisecondsLeft(by);
+            if (left < 0)
+                return ETIMEDOUT;
+            ready = ::poll(&p, 1, left == 0 ? -1 : left);
         } while (ready < 0 && errno == EINTR);
         if (ready == 0)
             return ETIMEDOUT;
@@ -81,15 +125,6 @@ int loopbackSocket::connectWithTimeout(int s) const
     }
     fcntl(s, F_SETFL, flags);
     return 0;
-}
-
-void loopbackSocket::applyTimeouts(int s) const
-{
-    timeval tv{};
-    tv.tv_sec = timeoutMs / 1000;
-    tv.tv_usec = (timeoutMs % 1000) * 1000;
-    setsockopt(s, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
-    setsockopt(s, SOL_SOCKET, SO_SNDTIMEO, &tv, sizeof tv);
 }
 
 void loopbackSocket::close()
@@ -114,68 +149,115 @@ void loopbackSocket::interrupt()
 void loopbackSocket::throwIfInterrupted() const
 {
     if (interrupted)
-        throw TTransportException(TTransportException::INTERRUPTED, "connection interrupted");
+        throw failure(failKind::interrupted, "the exchange was interrupted");
 }
 
-uint32_t loopbackSocket::read(uint8_t* buf, uint32_t len)
+// Makes the socket's time-out for the next blocking call end by `by`; false
+// when `by` has passed. The value is kept when it ends at most a little after
+// `by`; a time-out that is shorter ends the call early, and the caller then
+// comes back with `force`.
+bool loopbackSocket::waitFor(int s, int optName, deadline by, int& appliedMs)
 {
-    throwIfInterrupted();
-    int s = fd.load();
-    if (s < 0)
-        throw TTransportException(TTransportException::NOT_OPEN, "read on a closed connection");
-    for (;;) {
-        ssize_t got = ::recv(s, buf, len, 0);
-        if (got >= 0) {
-            throwIfInterrupted();
-            bytes.fetch_add(static_cast<uint64_t>(got), std::memory_order_relaxed);
-            return static_cast<uint32_t>(got);
-        }
-        if (errno == EINTR)
-            continue;
-        if (errno == EAGAIN || errno == EWOULDBLOCK)
-            throw TTransportException(TTransportException::TIMED_OUT, "receive timed out");
-        if (errno == ECONNRESET)
-            return 0;
-        throw TTransportException(TTransportException::UNKNOWN, "recv() failed", errno);
+    const int left = millisecondsLeft(by);
+    if (left < 0)
+        return false;
+    const bool fits = appliedMs >= 0 && (left == 0 ? appliedMs == 0 : appliedMs != 0 && appliedMs <= left + timeoutSlackMs);
+    if (!fits) {
+        timeval tv{};
+        tv.tv_sec = left / 1000;
+        tv.tv_usec = (left % 1000) * 1000;
+        setsockopt(s, SOL_SOCKET, optName, &tv, sizeof tv);
+        appliedMs = left;
     }
+    return true;
 }
 
-void loopbackSocket::write(const uint8_t* buf, uint32_t len)
+void loopbackSocket::sendAll(const iovec* parts, int count, deadline by)
 {
-    throwIfInterrupted();
-    int s = fd.load();
-    if (s < 0)
-        throw TTransportException(TTransportException::NOT_OPEN, "write on a closed connection");
-    while (len > 0) {
-        ssize_t sent = ::send(s, buf, len, MSG_NOSIGNAL);
+    iovec rest[4];
+    count = std::min(count, 4);
+    std::copy(parts, parts + count, rest);
+    iovec* next = rest;
+    for (;;) {
+        while (count > 0 && next->iov_len == 0) {
+            ++next;
+            --count;
+        }
+        if (count == 0)
+            return;
+        throwIfInterrupted();
+        int s = fd.load();
+        if (s < 0)
+            throw failure(failKind::connectionLost, "send on a closed connection");
+        if (!waitFor(s, SO_SNDTIMEO, by, sendTimeoutMs))
+            throw failure(failKind::timedOut, "sending the request timed out");
+        msghdr message{};
+        message.msg_iov = next;
+        message.msg_iovlen = static_cast<size_t>(count);
+        ssize_t sent = ::sendmsg(s, &message, MSG_NOSIGNAL);
         if (sent < 0) {
             if (errno == EINTR)
                 continue;
-            if (errno == EAGAIN || errno == EWOULDBLOCK)
-                throw TTransportException(TTransportException::TIMED_OUT, "send timed out");
-            throw TTransportException(TTransportException::NOT_OPEN, "send() failed", errno);
+            throwIfInterrupted();
+            if (errno == EAGAIN || errno == EWOULDBLOCK) {
+                sendTimeoutMs = -1;  // cut short by an earlier, shorter time-out
+                continue;
+            }
+            throw failure(failKind::connectionLost, "sending the request failed", errno);
         }
         bytes.fetch_add(static_cast<uint64_t>(sent), std::memory_order_relaxed);
-        buf += sent;
-        len -= static_cast<uint32_t>(sent);
+        for (size_t done = static_cast<size_t>(sent); done > 0;) {
+            size_t step = std::min(done, next->iov_len);
+            next->iov_base = static_cast<char*>(next->iov_base) + step;
+            next->iov_len -= step;
+            done -= step;
+            if (next->iov_len == 0) {
+                ++next;
+                --count;
+            }
+        }
     }
 }
 
-bool loopbackSocket::unfitForReuse() const
+size_t loopbackSocket::receive(char* buffer, size_t capacity, deadline by)
+{
+    for (;;) {
+        throwIfInterrupted();
+        int s = fd.load();
+        if (s < 0)
+            throw failure(failKind::connectionLost, "receive on a closed connection");
+        if (!waitFor(s, SO_RCVTIMEO, by, receiveTimeoutMs))
+            throw failure(failKind::timedOut, "no complete reply in time");
+        ssize_t got = ::recv(s, buffer, capacity, 0);
+        if (got > 0) {
+            bytes.fetch_add(static_cast<uint64_t>(got), std::memory_order_relaxed);
+            return static_cast<size_t>(got);
+        }
+        throwIfInterrupted();
+        if (got == 0 || errno == ECONNRESET)
+            return 0;
+        if (errno == EINTR)
+            continue;
+        if (errno == EAGAIN || errno == EWOULDBLOCK) {
+            receiveTimeoutMs = -1;  // cut short by an earlier, shorter time-out
+            continue;
+        }
+        throw failure(failKind::connectionLost, "receiving the reply failed", errno);
+    }
+}
+
+loopbackSocket::idleState loopbackSocket::idle() const
 {
     int s = fd.load();
     if (s < 0)
-        return false;
-    pollfd p{s, POLLIN, 0};
-    if (::poll(&p, 1, 0) <= 0)
-        return false;
-    if (p.revents & (POLLERR | POLLHUP))
-        return true;
-    uint8_t probe;
+        return idleState::quiet;
+    char probe;
     ssize_t got = ::recv(s, &probe, 1, MSG_PEEK | MSG_DONTWAIT);
-    // 0 bytes is an orderly close; bytes on an idle connection can only be a
-    // stale reply; an error other than "nothing yet" is a reset.
-    return got >= 0 || (errno != EAGAIN && errno != EWOULDBLOCK);
+    if (got > 0)
+        return idleState::bytesWaiting;
+    if (got < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
+        return idleState::quiet;
+    return idleState::closed;
 }
 
 } // namespace vant

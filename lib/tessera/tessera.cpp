@@ -8,6 +8,7 @@
 #include "asyncReq.h"
 #include "connection.h"
 #include "notify.h"
+#include "timings.h"
 
 std::atomic<bool> g_bRunning{false};
 std::atomic<bool> g_bCreated{false};
@@ -22,6 +23,7 @@ std::atomic<bool> g_NotifyThreadStatus{false};
 tThread* g_pNotifyThread = nullptr;
 std::atomic<agentNotifyFunc> g_agentNotifyFunc{nullptr};
 std::atomic<agentRespCB> g_respCB{nullptr};
+vant::timings vant::g_timings;
 
 // Registration of exit-time handlers with the shared object that they belong
 // to: they run at exit() and when the library is unloaded.
@@ -31,7 +33,7 @@ extern "C" int __cxa_atexit(void (*handler)(void*), void* arg, void* dso);
 namespace {
 
 std::mutex ticketLock;
-pkimid::sessionTicket g_sessionTicket;
+std::shared_ptr<const pkimid::sessionTicket> g_sessionTicket = std::make_shared<pkimid::sessionTicket>();
 
 // An application that exits without releaseAgent still has the listener and
 // the worker running; they must end before the library's state is destroyed.
@@ -86,7 +88,7 @@ bool sendSync(PKI_SERVICE service, const vpkiReq* req, vpkiResp* resp)
 
 } // namespace
 
-pkimid::sessionTicket currentTicket()
+std::shared_ptr<const pkimid::sessionTicket> currentTicket()
 {
     std::lock_guard<std::mutex> hold(ticketLock);
     return g_sessionTicket;
@@ -94,9 +96,11 @@ pkimid::sessionTicket currentTicket()
 
 void storeTicket(int64_t sessionID, const std::string& ticket)
 {
+    auto fresh = std::make_shared<pkimid::sessionTicket>();
+    fresh->sessionID = sessionID;
+    fresh->ticket = ticket;
     std::lock_guard<std::mutex> hold(ticketLock);
-    g_sessionTicket.sessionID = sessionID;
-    g_sessionTicket.ticket = ticket;
+    g_sessionTicket = std::move(fresh);
 }
 
 int32_t getReqidx()
@@ -117,7 +121,7 @@ void tranferReq(pkimid::msgRequest& out, const vpkiReq& in, int reqid)
     out.msgType = in.msgType;
 }
 
-void tranferResp(vpkiResp& out, pkimid::msgResponse& in)
+void tranferResp(vpkiResp& out, const pkimid::msgResponse& in)
 {
     // The buffer first: it is the only step that can fail, and a failure must
     // leave the record untouched.

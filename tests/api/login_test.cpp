@@ -113,13 +113,18 @@ TEST_F(login, refusedLoginChangesNothing)
     EXPECT_EQ(callsNamed(*sim, "deviceOperator:getDevices").back().ticket, session.ticket);
 }
 
-TEST_F(login, acceptedLoginWithAnIncompleteBodyFailsCleanly)
+TEST_F(login, anAcceptedLoginWithoutAUsableSessionFailsCleanly)
 {
     ASSERT_TRUE(createAgent(nullptr, nullptr, nullptr));
-    for (const char* body : {"{\"sessionID\":\"5\",\"ticket\":\"t\",\"timeout\":\"30\"}",
-                             "{\"sessionID\":5,\"ticket\":\"t\",\"timeout\":\"30\",\"notifyPort\":\"18081\"}",
-                             "[]", "not json", ""}) {
-        SCOPED_TRACE(body);
+    auto session = [](const std::string& ticket, const std::string& port) {
+        return "{\"sessionID\":\"5\",\"ticket\":\"" + ticket + "\",\"timeout\":\"30\",\"notifyPort\":\"" + port + "\"}";
+    };
+    for (const std::string& body : {std::string("{\"sessionID\":\"5\",\"ticket\":\"t\",\"timeout\":\"30\"}"),
+                                    std::string("{\"sessionID\":5,\"ticket\":\"t\",\"timeout\":\"30\",\"notifyPort\":\"18081\"}"),
+                                    std::string("[]"), std::string("not json"), std::string(),
+                                    session(std::string(64 * 1024 + 1, 't'), "18081"), session("t", "0"),
+                                    session("t", "65536")}) {
+        SCOPED_TRACE(body.substr(0, 80));
         answerLoginWith(0, body);
         EXPECT_FALSE(loginDemo());
         EXPECT_FALSE(requestWorks());  // not logged in: nothing stored

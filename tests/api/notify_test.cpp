@@ -128,14 +128,19 @@ TEST_F(notify, aLoginReportingAnotherPortMovesTheListenerThere)
     EXPECT_EQ(callsNamed(*sim, "vantService:getNotify").back().port, 18082);
 }
 
-TEST_F(notify, pollFailuresOfEveryKindAreRecovered)
+// A damaged notification (here a number without digits) is dropped rather
+// than delivered; each failed poll leaves a new connection, whose first poll
+// is number 1, so that the damaged reply is otherwise a match.
+TEST_F(notify, pollFailuresOfEveryKindAreRecoveredAndDamagedNotificationsDropped)
 {
     for (auto kind : {pkisim::fault::exception, pkisim::fault::missingResult, pkisim::fault::malformed,
-                      pkisim::fault::httpStatus, pkisim::fault::dropMidReply}) {
+                      pkisim::fault::httpStatus, pkisim::fault::dropMidReply, pkisim::fault::rawReply}) {
         pkisim::fault f;
         f.what = kind;
         f.method = "vantService:getNotify";
         f.count = 3;
+        f.message = "[1,\"getNotify\",2,1,{\"0\":{\"rec\":{\"1\":{\"i32\":1},\"2\":{\"i32\":268369921},"
+                    "\"3\":{\"i32\":1},\"4\":{\"i32\":},\"5\":{\"i64\":1},\"6\":{\"str\":\"{}\"}}}}]";
         sim->injectFault(f);
     }
     sim->insertDevice({"AFTER-FAULTS", "x", "RSA"});

@@ -4,6 +4,7 @@
 #include <thread>
 
 #include "tempDir.h"
+#include "timings.h"
 
 namespace testsupport {
 
@@ -64,6 +65,7 @@ void serviceTest::replaceService(pkisim::options options)
 void serviceTest::TearDown()
 {
     releaseAgent();
+    vant::g_timings = vant::timings();
     if (sim)
         sim->stop();
     sim.reset();

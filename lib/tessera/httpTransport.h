@@ -1,0 +1,71 @@
+// The transport under a connection's protocols: one HTTP POST per message.
+//
+// write() collects the request body; flush() sends head and body in one
+// write and then reads the whole reply, within one deadline from the moment
+// the request is out, into a buffer that read() and borrow() serve.
+// readEnd() checks that the message used up the reply body and that nothing
+// else arrived after the reply. The buffers live with the connection, so
+// once they have grown a call allocates nothing.
+#ifndef TESSERA_HTTP_TRANSPORT_H
+#define TESSERA_HTTP_TRANSPORT_H
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include <thrift/transport/TVirtualTransport.h>
+
+#include "byteStream.h"
+#include "replyReader.h"
+
+namespace vant {
+
+class httpTransport : public apache::thrift::transport::TVirtualTransport<httpTransport> {
+public:
+    // timeoutMs bounds connecting, sending a request and receiving a whole
+    // reply; 0 waits without limit.
+    httpTransport(std::unique_ptr<byteStream> stream, int timeoutMs);
+
+    bool isOpen() const override;
+    void open() override;  // throws exchangeFailure
+    void close() override;
+
+    void write(const uint8_t* data, uint32_t length);
+    // Sends the request and reads its reply; throws exchangeFailure (an HTTP
+    // status other than 200 included).
+    void flush() override;
+
+    uint32_t read(uint8_t* data, uint32_t length);
+    // The whole unread rest of the reply body, when it holds at least *length bytes.
+    const uint8_t* borrow(uint8_t* unused, uint32_t* length);
+    void consume(uint32_t length);
+    // The reply must be used up and nothing may wait behind it.
+    uint32_t readEnd() override;
+
+    // Any thread: a pending or later exchange fails at once.
+    void interrupt() { stream->interrupt(); }
+    // Open, but the service closed it or sent bytes nobody asked for.
+    bool unfitForReuse() const;
+    uint64_t traffic() const { return stream->traffic(); }
+
+private:
+    void sendRequest();
+    void receiveReply();
+    void releaseLargeBuffers();
+
+    const std::unique_ptr<byteStream> stream;
+    const int timeoutMs;
+    std::string head;     // the request's head, rebuilt for each request
+    std::string request;  // the request body being written
+    // Bytes received: those from inputStart to inputEnd are not yet taken.
+    std::unique_ptr<char[]> input;
+    size_t inputStart = 0;
+    size_t inputEnd = 0;
+    std::string reply;    // the reply body being read
+    size_t replyRead = 0;
+    replyReader reader;
+};
+
+} // namespace vant
+
+#endif // TESSERA_HTTP_TRANSPORT_H
