@@ -99,6 +99,8 @@ fault faultFrom(const json& request) {
     f.count = member(request, "count", f.count);
     f.delayMs = member(request, "delayMs", f.delayMs);
     f.message = member(request, "message", f.message);
+    f.rawWire = member(request, "rawWire", f.rawWire);
+    f.paceMs = member(request, "paceMs", f.paceMs);
     f.status = member(request, "status", f.status);
     f.errCode = member(request, "errCode", f.errCode);
     f.respid = member(request, "respid", f.respid);

@@ -60,6 +60,8 @@ const std::vector<ctlCommand>& ctlCommands() {
           {"--count", "count", valueType::integer},
           {"--delay-ms", "delayMs", valueType::integer},
           {"--message", "message", valueType::text},
+          {"--raw-wire", "rawWire", valueType::flag},
+          {"--pace-ms", "paceMs", valueType::integer},
           {"--status", "status", valueType::integer},
           {"--errcode", "errCode", valueType::integer},
           {"--respid", "respid", valueType::integer},

@@ -62,6 +62,8 @@ void faultList::add(const fault& f) {
         throw std::invalid_argument("HTTP status must lie in 200-599");
     if (f.what == fault::delay && f.delayMs < 0)
         throw std::invalid_argument("delay must not be negative");
+    if (f.paceMs < 0)
+        throw std::invalid_argument("pace must not be negative");
     std::lock_guard<std::mutex> guard(lock);
     faults.push_back(f);
 }

@@ -20,7 +20,7 @@ std::optional<fault::kind> faultKindFromName(const std::string& name);
 class faultList {
 public:
     // Throws std::invalid_argument for a fault that could never take effect
-    // (count 0, an HTTP status outside 200-599, a negative delay).
+    // (count 0, an HTTP status outside 200-599, a negative delay or pace).
     void add(const fault& f);
     void clear();
     // The first fault, in the order of injection, that applies to this call;

@@ -88,9 +88,16 @@ bool httpConnection::deliver(const httpReply& reply, bool keepAlive) {
     keepAlive = keepAlive && !reply.closeAfter;
     switch (reply.mode) {
     case replyMode::answer:
+        if (reply.paceMs > 0)
+            return sendAll(fd, formatReplyHead(reply, keepAlive)) && sendPaced(reply.body, reply.paceMs) &&
+                   keepAlive;
         return sendAll(fd, formatReplyHead(reply, keepAlive) + reply.body) && keepAlive;
     case replyMode::dropMidReply:
         sendAll(fd, formatReplyHead(reply, keepAlive) + reply.body.substr(0, reply.body.size() / 2));
+        return false;
+    case replyMode::raw:
+        if (sendPaced(reply.body, reply.paceMs))
+            waitSilently();
         return false;
     case replyMode::silent:
         waitSilently();
@@ -99,6 +106,16 @@ bool httpConnection::deliver(const httpReply& reply, bool keepAlive) {
         return false;
     }
     return false;
+}
+
+// With a pace, one byte at a time; false when the connection failed or the server stopped.
+bool httpConnection::sendPaced(const std::string& bytes, int paceMs) {
+    if (paceMs <= 0)
+        return sendAll(fd, bytes);
+    for (size_t i = 0; i < bytes.size(); ++i)
+        if ((i > 0 && stopping.waitFor(paceMs)) || !sendAll(fd, &bytes[i], 1))
+            return false;
+    return true;
 }
 
 void httpConnection::refuse(int status, const std::string& why) {

@@ -44,6 +44,7 @@ private:
     bool readHead(size_t& headEnd);
     bool readBody(size_t length, size_t bodyStart);
     bool deliver(const httpReply& reply, bool keepAlive);
+    bool sendPaced(const std::string& bytes, int paceMs);
     void refuse(int status, const std::string& why);
     void waitSilently();
 

@@ -104,6 +104,8 @@ httpReply rpcDispatcher::applyFault(const rpcCall& call, const fault& f, rpcOutc
         result.message = malformedReplyText();
         break;
     case fault::rawReply:
+        reply.mode = f.rawWire ? replyMode::raw : replyMode::answer;
+        reply.paceMs = f.paceMs;
         result.message = f.message;
         break;
     case fault::httpStatus:

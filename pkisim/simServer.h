@@ -68,13 +68,20 @@ struct fault {
         reply,           // answer with the response below instead of the handler's
         notifyErrCode,   // getNotify answers errCode `errCode` (1 lost session, 3 busy)
         refuseLogin,     // login answers errCode `errCode` (default 2) and no session
-        rawReply         // answer with `message` as the HTTP body, as it stands
+        rawReply         // answer with `message` as the HTTP body, as it stands (see rawWire, paceMs)
     };
     kind what = delay;
     std::string method = "*";
     int count = 1;
     int delayMs = 0;
     std::string message = "simulated failure";
+    // For `rawReply`: `message` is the whole byte stream sent (status lines,
+    // headers, bodies), nothing added; then the connection reads and drops
+    // what the client sends until it leaves or stop().
+    bool rawWire = false;
+    // For `rawReply`: > 0 sends the raw bytes one at a time, this many
+    // milliseconds apart (stop() cuts it short).
+    int paceMs = 0;
     int status = 500;
     int32_t errCode = 2;
     // For `reply`: the msgResponse fields to answer with.
@@ -135,7 +142,8 @@ public:
     void pushEvent(int32_t msgType, const std::string& jsonBody);
 
     // Faults. injectFault throws std::invalid_argument for a fault that could
-    // never take effect (count 0, HTTP status outside 200-599, negative delay).
+    // never take effect (count 0, HTTP status outside 200-599, negative delay
+    // or pace).
     void injectFault(const fault& f);
     void clearFaults();
     std::vector<fault> pendingFaults() const;

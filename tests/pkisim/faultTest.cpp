@@ -5,6 +5,8 @@
 #include <thrift/protocol/TProtocolException.h>
 #include <thrift/transport/TTransportException.h>
 
+#include <algorithm>
+#include <chrono>
 #include <functional>
 #include <string>
 
@@ -135,6 +137,51 @@ TEST_F(faultTest, scriptedReplyIsAnsweredFieldForField) {
     EXPECT_EQ(reply.jsonBody, f.jsonBody);
 }
 
+TEST_F(faultTest, rawRepliesSendTheirBytesAsTheyStandAndPaced) {
+    const std::string head =
+        "HTTP/1.1 200 OK\r\nContent-Type: application/x-thrift\r\nContent-Length: 5\r\nConnection: keep-alive\r\n\r\n";
+    const std::string wire = "HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\n{}"
+                             "HTTP/1.1 200 OK\r\nContent-Length: 999999999\r\n\r\npart";
+    const struct {
+        bool rawWire;
+        int paceMs;
+        std::string message;
+        std::string received;  // before the service stops
+    } cases[] = {
+        {false, 0, "12345", head + "12345"},
+        {false, 30, "12345", head + "12345"},
+        {true, 0, wire, wire},
+        {true, 30, "HTTP/1.1 2", "HTTP/1.1 2"},
+        {true, 60000, "HTTP/1.1 200 OK\r\n", "H"},  // stop() cuts the pacing short
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.message + " paced " + std::to_string(c.paceMs));
+        pkisim::fault f = make(pkisim::fault::rawReply, "*");
+        f.rawWire = c.rawWire;
+        f.paceMs = c.paceMs;
+        f.message = c.message;
+        service.injectFault(f);
+        rawConnection connection(service.port());
+        const auto started = std::chrono::steady_clock::now();
+        ASSERT_TRUE(connection.sendPost(versionsBody(ticket, request(0, ""))));
+        EXPECT_EQ(connection.readBytes(c.received.size()), c.received);
+        const size_t pacedBytes = std::min(c.received.size(), c.message.size());
+        EXPECT_GE(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(c.paceMs) * (pacedBytes - 1));
+
+        ASSERT_TRUE(connection.sendPost(versionsBody(ticket, request(0, ""))));
+        httpResponse next;
+        if (c.rawWire)
+            EXPECT_EQ(connection.readBytes(1, 200), "") << "later calls are read and dropped";
+        else
+            EXPECT_TRUE(connection.readReply(next) && next.status == 200) << "the connection carries on";
+        const auto stopping = std::chrono::steady_clock::now();
+        service.stop();
+        EXPECT_LT(std::chrono::steady_clock::now() - stopping, std::chrono::seconds(5));
+        EXPECT_TRUE(connection.closedByPeer());
+        service.start();
+    }
+}
+
 TEST_F(faultTest, notificationErrCodesApplyToPollsOnly) {
     pkisim::fault busy = make(pkisim::fault::notifyErrCode, "*");
     busy.errCode = 3;
@@ -208,7 +255,9 @@ TEST_F(faultTest, faultsThatCouldNeverApplyAreRefused) {
     badStatus.status = 100;
     pkisim::fault negative = make(pkisim::fault::delay);
     negative.delayMs = -1;
-    for (const pkisim::fault& f : {never, badStatus, negative})
+    pkisim::fault negativePace = make(pkisim::fault::rawReply);
+    negativePace.paceMs = -1;
+    for (const pkisim::fault& f : {never, badStatus, negative, negativePace})
         EXPECT_THROW(service.injectFault(f), std::invalid_argument);
     EXPECT_TRUE(service.pendingFaults().empty());
 }

@@ -216,6 +216,14 @@ bool rawConnection::readReply(httpResponse& reply, int timeoutMs) {
     return true;
 }
 
+std::string rawConnection::readBytes(size_t count, int timeoutMs) {
+    while (pending.size() < count && fill(timeoutMs))
+        continue;
+    const std::string bytes = pending.substr(0, count);
+    pending.erase(0, bytes.size());
+    return bytes;
+}
+
 bool rawConnection::closedByPeer(int timeoutMs) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     pollfd p{fd, POLLIN, 0};

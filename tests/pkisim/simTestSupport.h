@@ -117,6 +117,9 @@ public:
     // One reply framed by Content-Length; false when the connection closed or
     // nothing came within the time.
     bool readReply(httpResponse& reply, int timeoutMs = 10000);
+    // The next `count` bytes, or fewer when the connection closes or nothing
+    // more comes within the time.
+    std::string readBytes(size_t count, int timeoutMs = 10000);
     // True when the server closes the connection within the time.
     bool closedByPeer(int timeoutMs = 10000);
     uint16_t localPort() const;
