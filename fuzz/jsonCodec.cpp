@@ -25,8 +25,9 @@ namespace {
 namespace thrift = apache::thrift::protocol;
 using apache::thrift::transport::TMemoryBuffer;
 
-// Thrift's reader with one change: a byte out of range is refused rather
-// than stopping the process on an assertion.
+// Thrift's reader with two changes: a byte out of range is refused rather
+// than stopping the process on an assertion, and a boolean it leaves
+// undefined (an empty number) is looked at as a byte, not loaded as a bool.
 class thriftReader : public thrift::TVirtualProtocol<thriftReader, thrift::TJSONProtocol> {
 public:
     explicit thriftReader(std::shared_ptr<apache::thrift::transport::TTransport> transport)
@@ -40,6 +41,22 @@ public:
         if (wide < -128 || wide > 255)
             throw thrift::TProtocolException(thrift::TProtocolException::INVALID_DATA, "byte out of range");
         value = static_cast<int8_t>(wide);
+        return length;
+    }
+    uint32_t readBool(bool& value)
+    {
+        bool read = false;
+        const uint32_t length = TJSONProtocol::readBool(read);
+        unsigned char byte;
+        std::memcpy(&byte, &read, 1);
+        value = byte != 0;
+        return length;
+    }
+    uint32_t readBool(std::vector<bool>::reference value)
+    {
+        bool read = false;
+        const uint32_t length = readBool(read);
+        value = read;
         return length;
     }
 };
