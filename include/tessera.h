@@ -18,7 +18,11 @@
 #include <stdint.h>
 #include <string.h>
 
+#ifdef __cplusplus
 #include <string>
+#else
+#include <stdbool.h>
+#endif
 
 #if defined(TESSERA_BUILDING_LIBRARY)
 #define TESSERA_API __attribute__((visibility("default")))
@@ -53,6 +57,26 @@
  */
 #define VPKI_SIGN_DATA_MAX 720
 
+/*
+ * Why a call failed: the codes of agentLastError. Each call of this interface
+ * sets the calling thread's code, VPKI_OK when it succeeded.
+ */
+#define VPKI_OK 0                     /* the call succeeded */
+#define VPKI_ERR_NOT_CREATED 1        /* no agent: createAgent first (or again after releaseAgent) */
+#define VPKI_ERR_NOT_LOGGED_IN 2      /* no session: loginAgent first (or again after logoutAgent) */
+#define VPKI_ERR_BAD_ARGUMENT 3       /* a null, over-long or out-of-range argument */
+#define VPKI_ERR_CANNOT_CONNECT 4     /* nothing accepts connections on the service's port */
+#define VPKI_ERR_TIMED_OUT 5          /* the service's reply was not complete in time */
+#define VPKI_ERR_INTERRUPTED 6        /* releaseAgent or logoutAgent ended the call */
+#define VPKI_ERR_CONNECTION_LOST 7    /* the service closed or reset the connection mid-exchange */
+#define VPKI_ERR_HTTP_STATUS 8        /* the service answered with an HTTP status other than 200 */
+#define VPKI_ERR_DAMAGED_REPLY 9      /* the reply was not a well-formed answer to the request */
+#define VPKI_ERR_SERVICE_EXCEPTION 10 /* the service answered with an exception */
+#define VPKI_ERR_REPLY_TOO_LARGE 11   /* the reply exceeded what the library accepts (256 MiB) */
+#define VPKI_ERR_LOGIN_REFUSED 12     /* the service refused the credentials */
+#define VPKI_ERR_SERVICE_ERROR 13     /* signing: the service answered with an error result code */
+#define VPKI_ERR_NO_RESOURCES 14      /* memory or a thread could not be had */
+
 /* Target service of reqSync and reqAsync. */
 enum PKI_SERVICE {
     ENROLLSERVICE = 0, /* enrolment: key pairs, certificate requests, imports */
@@ -60,6 +84,8 @@ enum PKI_SERVICE {
     SIGNXSERVICE = 2,  /* signatures, signed messages, envelopes */
     VMAILSERVICE = 3   /* secure mail */
 };
+
+#ifdef __cplusplus
 
 namespace vant {
 
@@ -158,19 +184,46 @@ struct stRequest {
 
 } /* namespace vant */
 
+typedef vant::CByteArray vpkiByteArray;
+typedef vant::stRequest vpkiAsyncRequest;
+
+#else /* C */
+
+/*
+ * What C sees of the C++ classes above, member for member: a byte buffer
+ * (data null exactly when size is 0; a zero byte follows the content) and a
+ * queued asynchronous request. Read them; only the library creates them.
+ */
+typedef struct vpkiByteArray {
+    char* data;
+    int64_t size;
+} vpkiByteArray;
+
+typedef struct vpkiAsyncRequest {
+    int32_t reqid;
+    int32_t msgType;
+    int32_t version;
+    int64_t extend;
+    vpkiByteArray* body;
+} vpkiAsyncRequest;
+
+#endif /* __cplusplus */
+
 /*
  * Request record, filled by the application. The text in jsonBody is sent when
  * its first byte is not 0; otherwise the content of body up to its first zero
  * byte. reqid is for the application's own use; the library never reads it.
+ * C++ gives every record a body buffer; a C caller zeroes the record (body
+ * null) and uses jsonBody alone.
  */
-struct vpkiReq {
+typedef struct vpkiReq {
     int32_t reqid;
-    int32_t msgType; /* selects the service method; see docs/catalogue.md */
+    int32_t msgType; /* selects the service method; see tessera_catalogue.h */
     int32_t version;
     int64_t extend;
     char jsonBody[VPKI_JSON_CAPACITY];
-    vant::CByteArray* body; /* owned; for texts of any length */
-
+    vpkiByteArray* body; /* owned; for texts of any length; may be null */
+#ifdef __cplusplus
     vpkiReq() : reqid(0), msgType(0), version(0), extend(0), body(new vant::CByteArray)
     {
         memset(jsonBody, 0, sizeof jsonBody);
@@ -182,22 +235,24 @@ struct vpkiReq {
     }
     vpkiReq(const vpkiReq&) = delete;
     vpkiReq& operator=(const vpkiReq&) = delete;
-};
+#endif
+} vpkiReq;
 
 /*
  * Response record, filled by the library. jsonBody holds the first 8191
- * characters of the response text; body holds the whole text and a zero byte
- * (body->getSize() is the text length + 1).
+ * characters of the response text; body, when the record has one, holds the
+ * whole text and a zero byte (body->getSize() is the text length + 1). A
+ * record whose body is null (a zeroed C record) gets jsonBody alone.
  */
-struct vpkiResp {
+typedef struct vpkiResp {
     int32_t respid;
     int32_t msgType;
     int32_t version;
     int32_t errCode; /* the service's result code, passed on unchanged */
     int64_t extend;
     char jsonBody[VPKI_JSON_CAPACITY];
-    vant::CByteArray* body; /* owned */
-
+    vpkiByteArray* body; /* owned; may be null */
+#ifdef __cplusplus
     vpkiResp() : respid(0), msgType(0), version(0), errCode(0), extend(0), body(new vant::CByteArray)
     {
         memset(jsonBody, 0, sizeof jsonBody);
@@ -209,7 +264,8 @@ struct vpkiResp {
     }
     vpkiResp(const vpkiResp&) = delete;
     vpkiResp& operator=(const vpkiResp&) = delete;
-};
+#endif
+} vpkiResp;
 
 /*
  * The record that the first argument of agentRespCB points to. type is the
@@ -217,16 +273,20 @@ struct vpkiResp {
  * reqAsync returned), param the param given to reqAsync. Valid only during the
  * callback.
  */
-struct vpkiAsyncMsg {
+typedef struct vpkiAsyncMsg {
     int type;
-    vant::stRequest* req;
+    vpkiAsyncRequest* req;
     void* param;
-};
+} vpkiAsyncMsg;
 
 /* The id that reqAsync returned for the request a response callback reports. */
-inline int32_t vpkiAsyncReqId(const void* msg)
+static inline int32_t vpkiAsyncReqId(const void* msg)
 {
+#ifdef __cplusplus
     return static_cast<const vpkiAsyncMsg*>(msg)->req->reqid;
+#else
+    return ((const vpkiAsyncMsg*)msg)->req->reqid;
+#endif
 }
 
 /*
@@ -391,6 +451,71 @@ TESSERA_API uint32_t rsaSignData(const char* url, const unsigned char* data, uin
  */
 TESSERA_API uint32_t eccSignData(const char* url, const unsigned char* data, uint32_t dataLen,
                                  unsigned char* signature);
+
+/*
+ * agentLastError - why the calling thread's last call of this interface
+ * failed. Every function above sets it, success included; on the library's
+ * worker thread it is set before the response callback runs, so that the
+ * callback can ask why its request failed.
+ *
+ * Returns VPKI_OK after a call that succeeded, otherwise one of the
+ * VPKI_ERR_ codes. A thread that has made no call gets VPKI_OK.
+ *
+ * Thread-safety: safe from any thread; each thread has its own.
+ * Callbacks: may be called from a callback.
+ */
+TESSERA_API int agentLastError(void);
+
+/*
+ * agentLastErrorText - the calling thread's last failure in one line of text,
+ * with the detail the code leaves out ("HTTP 503", "service exception: no
+ * such device", "cannot connect to 127.0.0.1:18080: Connection refused").
+ *
+ * Returns "" after a call that succeeded. The text stays valid until the
+ * thread's next call of this interface.
+ *
+ * Thread-safety: safe from any thread; each thread has its own.
+ * Callbacks: may be called from a callback.
+ */
+TESSERA_API const char* agentLastErrorText(void);
+
+/*
+ * agentErrorString - a short fixed description of a code of agentLastError
+ * ("cannot connect"), like strerror.
+ *
+ * Returns the description; "unknown error" for a value that is no code.
+ *
+ * Thread-safety: safe from any thread.
+ * Callbacks: may be called from a callback.
+ */
+TESSERA_API const char* agentErrorString(int code);
+
+/*
+ * Log callback: one line of text per event, without a line end. param is the
+ * param given to setAgentLogger. Called on whichever thread the event happens
+ * on (application threads, the worker, the notification thread); it must
+ * return quickly and must not call this interface.
+ */
+typedef void (*agentLogFunc)(const char* line, void* param);
+
+/*
+ * setAgentLogger - set or clear the debug hook: the library then reports one
+ * line per exchange with the service (service and method, bytes each way,
+ * duration, outcome), per connection opened, renewed or dropped, per
+ * automatic login and per event of the notification thread. Off by default;
+ * nothing else of the library changes when it is set. The lines are meant
+ * for people, not for parsing; their wording may change.
+ *
+ * logFunc: the callback, or null to stop logging.
+ * param:   passed unchanged to every call of logFunc.
+ *
+ * Returns nothing; it cannot fail.
+ *
+ * Thread-safety: safe from any thread, at any time, also before createAgent;
+ * lines already being reported may still reach the previous callback.
+ * Callbacks: may be called from a callback, but not from logFunc.
+ */
+TESSERA_API void setAgentLogger(agentLogFunc logFunc, void* param);
 
 #ifdef __cplusplus
 }

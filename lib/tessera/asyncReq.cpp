@@ -7,18 +7,9 @@
 #include <new>
 
 #include "agent.h"
+#include "lastError.h"
 
 using requestPool = reqThreadPool<vant::stRequest>;
-
-// Applications read the response callback's first argument as a vpkiAsyncMsg.
-static_assert(sizeof(requestPool::msg) == sizeof(vpkiAsyncMsg), "message record layout");
-static_assert(offsetof(requestPool::msg, type) == offsetof(vpkiAsyncMsg, type), "message type offset");
-static_assert(offsetof(requestPool::msg, req) == offsetof(vpkiAsyncMsg, req), "message req offset");
-static_assert(offsetof(requestPool::msg, param) == offsetof(vpkiAsyncMsg, param), "message param offset");
-
-// Constructed before and destroyed after the library's other globals, so that
-// it exists whenever one of them starts or stops the agent.
-requestPool g_reqTrdPool __attribute__((init_priority(1000)));
 
 namespace {
 
@@ -87,27 +78,32 @@ private:
     vant::stRequest* req;
 };
 
-// A failed request reaches the callback with the response as constructed.
-void performRequest(requestPool::msg& m)
+// A failed request reaches the callback with the response as constructed,
+// and with the reason set for agentLastError on this thread.
+void performRequest(const requestPool::msg& m)
 {
     vpkiResp resp;
-    borrowedRequest call(*m.req);
-    reqSync(static_cast<PKI_SERVICE>(m.type), &call.rec, &resp);
-    agentRespCB callback = g_respCB;
-    if (callback != nullptr)
-        callback(&m, &resp, m.param);
+    if (vant::theAgent().created) {
+        borrowedRequest call(*m.req);
+        reqSync(static_cast<PKI_SERVICE>(m.type), &call.rec, &resp);
+    } else {
+        vant::setLastError(VPKI_ERR_INTERRUPTED, "the agent was released before the request was sent");
+    }
+    vpkiAsyncMsg message{m.type, m.req, m.param};
+    if (agentRespCB callback = vant::theAgent().respCB)
+        callback(&message, &resp, m.param);
 }
 
 } // namespace
 
 bool initAysncReq()
 {
-    return g_reqTrdPool.init(threadAsyncReq, 1);
+    return vant::theAgent().worker.init(threadAsyncReq, 1);
 }
 
 void uninitAysncReq()
 {
-    g_reqTrdPool.uinit();
+    vant::theAgent().worker.uinit();
 }
 
 void req2Req(vant::stRequest& out, const vpkiReq* in)
@@ -116,12 +112,8 @@ void req2Req(vant::stRequest& out, const vpkiReq* in)
     out.msgType = in->msgType;
     out.version = in->version;
     out.extend = in->extend;
-    if (in->jsonBody[0] != 0) {
-        setText(*out.body, in->jsonBody, strnlen(in->jsonBody, sizeof in->jsonBody));
-    } else if (in->body != nullptr && in->body->getSize() > 0) {
-        const char* text = in->body->getData();
-        setText(*out.body, text, strnlen(text, static_cast<size_t>(in->body->getSize())));
-    }
+    const std::string text = requestText(*in);
+    setText(*out.body, text.data(), text.size());
 }
 
 int pushReq(PKI_SERVICE service, void* param, const vpkiReq* req)
@@ -131,7 +123,7 @@ int pushReq(PKI_SERVICE service, void* param, const vpkiReq* req)
     try {
         vant::stRequest local;
         req2Req(local, req);
-        return g_reqTrdPool.sendReq(service, local, param) ? local.reqid : 0;
+        return vant::theAgent().worker.sendReq(service, local, param) ? local.reqid : 0;
     } catch (const std::bad_alloc&) {
         return 0;
     }

@@ -1,13 +1,11 @@
 // The asynchronous request path: reqAsync queues a copy of the application's
-// request on the process-wide pool, whose worker performs it through reqSync
-// and hands the response to the response callback.
+// request on the agent's worker pool, whose worker performs it through
+// reqSync and hands the response to the response callback.
 #ifndef TESSERA_ASYNC_REQ_H
 #define TESSERA_ASYNC_REQ_H
 
 #include "reqThreadPool.h"
 #include "tessera.h"
-
-extern reqThreadPool<vant::stRequest> g_reqTrdPool;
 
 // Starts the pool with one worker; false when it could not be started.
 bool initAysncReq();

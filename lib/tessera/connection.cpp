@@ -3,10 +3,12 @@
 #include <climits>
 #include <mutex>
 
+#include "agent.h"
 #include "catalogue.h"
 #include "failure.h"
 #include "httpTransport.h"
 #include "jsonProtocol.h"
+#include "log.h"
 #include "serviceProtocol.h"
 #include "socket.h"
 #include "tessera.h"
@@ -23,13 +25,6 @@ constexpr uint16_t requestPort = 18080;
 // before that, between exchanges.
 constexpr uint64_t renewAfterBytes = 64ull << 20;
 
-// The current stacks. The pointers are replaced under transLock (the
-// listener and releaseAgent read them without the request lock); the stacks
-// themselves are used by one exchange at a time.
-std::mutex transLock;
-std::shared_ptr<vant::rpcStack> g_reqTrans;
-std::shared_ptr<vant::rpcStack> g_notifyTrans;
-
 std::vector<std::string> requestServices()
 {
     std::vector<std::string> names{vantServiceName};
@@ -45,23 +40,27 @@ std::shared_ptr<vant::rpcStack> newRequestStack(uint16_t port)
 
 std::shared_ptr<vant::rpcStack> currentRequestStack()
 {
-    std::lock_guard<std::mutex> hold(transLock);
-    return g_reqTrans;
+    vant::agent& self = vant::theAgent();
+    std::lock_guard<std::mutex> hold(self.connectionLock);
+    return self.requestConnection;
 }
 
 // Puts `fresh` in `slot` and returns what was there.
 std::shared_ptr<vant::rpcStack> exchangeStack(std::shared_ptr<vant::rpcStack>& slot,
                                               std::shared_ptr<vant::rpcStack> fresh)
 {
-    std::lock_guard<std::mutex> hold(transLock);
+    std::lock_guard<std::mutex> hold(vant::theAgent().connectionLock);
     slot.swap(fresh);
     return fresh;
 }
 
 void replaceRequestStack(std::shared_ptr<vant::rpcStack> fresh)
 {
-    if (auto old = exchangeStack(g_reqTrans, std::move(fresh)))
+    if (auto old = exchangeStack(vant::theAgent().requestConnection, std::move(fresh))) {
+        if (old->isOpen())
+            vant::logLine("request connection to port %u closed", old->port());
         old->close();
+    }
 }
 
 } // namespace
@@ -70,6 +69,7 @@ namespace vant {
 
 struct rpcStack::layers {
     std::shared_ptr<httpTransport> http;
+    std::shared_ptr<serviceProtocol::callInFlight> call;
     std::vector<std::pair<std::string, std::shared_ptr<TProtocol>>> protocols;
 };
 
@@ -85,9 +85,9 @@ rpcStack::rpcStack(std::shared_ptr<httpTransport> http, const std::vector<std::s
 {
     stack->http = std::move(http);
     auto json = std::make_shared<jsonProtocol>(stack->http);
-    auto call = std::make_shared<serviceProtocol::callInFlight>();
+    stack->call = std::make_shared<serviceProtocol::callInFlight>();
     for (const std::string& name : services)
-        stack->protocols.emplace_back(name, std::make_shared<serviceProtocol>(json, name, call));
+        stack->protocols.emplace_back(name, std::make_shared<serviceProtocol>(json, name, stack->call));
 }
 
 rpcStack::~rpcStack()
@@ -121,6 +121,16 @@ void rpcStack::close()
 void rpcStack::interrupt()
 {
     stack->http->interrupt();
+}
+
+const std::string& rpcStack::methodInFlight() const
+{
+    return stack->call->method;
+}
+
+rpcStack::exchangeSize rpcStack::lastExchange() const
+{
+    return {stack->http->lastRequestBytes(), stack->http->lastReplyBytes()};
 }
 
 bool rpcStack::unfitForReuse() const
@@ -158,7 +168,7 @@ bool createNotifyTrans(uint16_t port, int32_t timeoutSeconds)
                                                   std::vector<std::string>{vantServiceName});
     // The listener may still be polling on the old stack: interrupt it rather
     // than close it under the listener's feet; the listener closes it.
-    if (auto old = exchangeStack(g_notifyTrans, std::move(fresh)))
+    if (auto old = exchangeStack(vant::theAgent().notifyConnection, std::move(fresh)))
         old->interrupt();
     return true;
 }
@@ -169,11 +179,14 @@ std::shared_ptr<vant::rpcStack> openRequestConnection()
     if (!stack)
         throw vant::exchangeFailure(vant::failKind::cannotConnect, "no request connection");
     if (stack->isOpen() && stack->unfitForReuse()) {
+        vant::logLine("request connection renewed: the service closed it, sent unasked bytes or carried enough");
         renewRequestConnection();
         stack = currentRequestStack();
     }
-    if (!stack->isOpen())
+    if (!stack->isOpen()) {
         stack->open();
+        vant::logLine("request connection to 127.0.0.1:%u opened", stack->port());
+    }
     return stack;
 }
 
@@ -191,8 +204,9 @@ bool notifyConnectionMatches(uint16_t port, int32_t timeoutSeconds)
 
 std::shared_ptr<vant::rpcStack> notifyConnection()
 {
-    std::lock_guard<std::mutex> hold(transLock);
-    return g_notifyTrans;
+    vant::agent& self = vant::theAgent();
+    std::lock_guard<std::mutex> hold(self.connectionLock);
+    return self.notifyConnection;
 }
 
 void renewNotifyConnection(const std::shared_ptr<vant::rpcStack>& used)
@@ -202,9 +216,16 @@ void renewNotifyConnection(const std::shared_ptr<vant::rpcStack>& used)
     used->close();
     auto fresh = std::make_shared<vant::rpcStack>(used->port(), used->timeoutMs(),
                                                   std::vector<std::string>{vantServiceName});
-    std::lock_guard<std::mutex> hold(transLock);
-    if (g_notifyTrans == used)
-        g_notifyTrans = std::move(fresh);
+    vant::agent& self = vant::theAgent();
+    std::lock_guard<std::mutex> hold(self.connectionLock);
+    if (self.notifyConnection == used)
+        self.notifyConnection = std::move(fresh);
+}
+
+void dropNotifyConnection()
+{
+    if (auto old = exchangeStack(vant::theAgent().notifyConnection, nullptr))
+        old->interrupt();
 }
 
 void interruptNotifyConnection()

@@ -54,6 +54,14 @@ public:
     uint16_t port() const { return port_; }
     int timeoutMs() const { return timeoutMs_; }
 
+    // The method of the last call, and the bytes of its exchange (head and body).
+    struct exchangeSize {
+        uint64_t sent = 0;
+        uint64_t received = 0;
+    };
+    const std::string& methodInFlight() const;
+    exchangeSize lastExchange() const;
+
 private:
     struct layers;
     const uint16_t port_;
@@ -72,7 +80,7 @@ bool createReqTrans(uint16_t port);
 // timeoutSeconds x 1000 ms, where 0 or less waits without limit.
 bool createNotifyTrans(uint16_t port, int32_t timeoutSeconds);
 
-// Request connection; the caller holds g_reqLocker.
+// Request connection; the caller holds the agent's requestLock.
 // The open stack, renewed first when it is closed or unfit for reuse.
 std::shared_ptr<vant::rpcStack> openRequestConnection();
 // Closes the current stack and puts a fresh one in its place. After every
@@ -86,6 +94,9 @@ bool notifyConnectionMatches(uint16_t port, int32_t timeoutSeconds);
 // Replaces `used` by a fresh stack to the same port, unless a login has
 // already put another stack in its place.
 void renewNotifyConnection(const std::shared_ptr<vant::rpcStack>& used);
+
+// After a logout: the notification connection is gone; a pending poll fails.
+void dropNotifyConnection();
 
 // Make pending exchanges fail at once; any thread.
 void interruptNotifyConnection();

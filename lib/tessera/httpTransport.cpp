@@ -75,6 +75,8 @@ void httpTransport::sendRequest()
 {
     appendHead(head, request.size());
     const iovec parts[2] = {{&head[0], head.size()}, {&request[0], request.size()}};
+    requestBytes = head.size() + request.size();
+    replyBytes = 0;
     stream->sendAll(parts, 2, deadlineIn(timeoutMs));
     request.clear();
 }
@@ -97,6 +99,7 @@ void httpTransport::receiveReply()
         inputStart = 0;
         const size_t got = stream->receive(&input[inputEnd], receiveStep - inputEnd, by);
         inputEnd += got;
+        replyBytes += got;
         if (got == 0)
             reader.closed();
     }

@@ -47,6 +47,9 @@ public:
     // Open, but the service closed it or sent bytes nobody asked for.
     bool unfitForReuse() const;
     uint64_t traffic() const { return stream->traffic(); }
+    // Bytes of the last request and of its reply, heads included.
+    uint64_t lastRequestBytes() const { return requestBytes; }
+    uint64_t lastReplyBytes() const { return replyBytes; }
 
 private:
     void sendRequest();
@@ -63,6 +66,8 @@ private:
     size_t inputEnd = 0;
     std::string reply;    // the reply body being read
     size_t replyRead = 0;
+    uint64_t requestBytes = 0;
+    uint64_t replyBytes = 0;
     replyReader reader;
 };
 

@@ -1,14 +1,14 @@
 #include "notify.h"
 
 #include <chrono>
-#include <condition_variable>
 #include <memory>
 #include <mutex>
 
 #include "agent.h"
 #include "connection.h"
+#include "lastError.h"
+#include "log.h"
 #include "serviceCall.h"
-#include "session.h"
 #include "timings.h"
 #include "tools.h"
 #include "vantService.h"
@@ -23,50 +23,38 @@ constexpr int32_t sessionLost = 1;
 constexpr int32_t serviceBusy = 3;
 constexpr int32_t noEvent = 7;
 
-// Guards the decision "the listener ends" against loginAgent's decision
-// "a listener is running", so that a login never counts on a listener that
-// is on its way out.
-std::mutex lifeLock;
-// Pauses end early when the agent stops.
-std::mutex pauseLock;
-std::condition_variable pauseWake;
-// Set while the listener runs a re-login, which may wait on the request
-// connection; stopListener interrupts that connection only then.
-std::atomic<bool> reloginActive{false};
-// Signalled when the listener's routine has finished.
-std::mutex endLock;
-std::condition_variable endSignal;
-bool listenerEnded = true;
-
-bool keepRunning()
+// The decision "the listener ends" is taken under listenerLock, against
+// loginAgent's decision "a listener is running", so that a login never
+// counts on a listener that is on its way out.
+bool keepRunning(vant::agent& self)
 {
-    std::lock_guard<std::mutex> hold(lifeLock);
-    if (g_bRunning)
+    std::lock_guard<std::mutex> hold(self.listenerLock);
+    if (self.running)
         return true;
-    g_NotifyThreadStatus = false;
+    self.listenerStarted = false;
     return false;
 }
 
-void markEnded(bool ended)
+void markEnded(vant::agent& self, bool ended)
 {
-    std::lock_guard<std::mutex> hold(endLock);
-    listenerEnded = ended;
+    std::lock_guard<std::mutex> hold(self.endLock);
+    self.listenerEnded = ended;
     if (ended)
-        endSignal.notify_all();
+        self.endSignal.notify_all();
 }
 
 // The listener's state for one run of the thread.
 class listener {
 public:
-    explicit listener(void* notifyParam)
-        : notifyParam(notifyParam), lastRelogin(vant::tool::getStartmsec())
+    explicit listener(vant::agent& self, std::function<void()> relogin)
+        : self(self), relogin(std::move(relogin)), lastRelogin(vant::tool::getStartmsec())
     {
     }
 
     void cycle()
     {
         if (!useLatestConnection()) {
-            sleep(vant::g_timings.pollPauseMs);
+            pause(vant::g_timings.pollPauseMs);
             return;
         }
         if (stack->isOpen() && stack->unfitForReuse()) {
@@ -74,14 +62,14 @@ public:
             useLatestConnection();
         }
         if (!stack->isOpen()) {
-            sleep(vant::g_timings.pollPauseMs);
+            pause(vant::g_timings.pollPauseMs);
             stack->open();
         }
         const msgResponse& response = poll();
         cursor = response.extend;
-        if (agentNotifyFunc callback = g_agentNotifyFunc)
+        if (agentNotifyFunc callback = self.notifyFunc)
             handle(response, callback);
-        sleep(vant::g_timings.pollPauseMs);
+        pause(vant::g_timings.pollPauseMs);
     }
 
     // After any failure the stack's objects are not reusable: build anew.
@@ -95,11 +83,8 @@ private:
     // A login after a logout builds a new connection; poll on the latest.
     bool useLatestConnection()
     {
-        std::shared_ptr<vant::rpcStack> latest = notifyConnection();
-        if (!latest)
-            return false;
-        stack = latest;
-        return true;
+        stack = notifyConnection();
+        return stack != nullptr;
     }
 
     const msgResponse& poll()
@@ -119,7 +104,10 @@ private:
     void handle(const msgResponse& response, agentNotifyFunc callback)
     {
         switch (response.errCode) {
-        case serviceBusy: sleep(vant::g_timings.busyPauseMs); break;
+        case serviceBusy:
+            vant::logLine("notification thread: the service is busy");
+            pause(vant::g_timings.busyPauseMs);
+            break;
         case noEvent: break;
         case sessionLost: reloginWhenDue(); break;
         default: deliver(response, callback);
@@ -132,106 +120,128 @@ private:
         if (now - lastRelogin <= vant::g_timings.reloginIntervalMs)
             return;
         lastRelogin = now;
-        reloginActive = true;
-        reloginAgent();
-        reloginActive = false;
+        vant::logLine("notification thread: the service lost the session");
+        self.reloginActive = true;
+        relogin();
+        self.reloginActive = false;
     }
 
     void deliver(const msgResponse& response, agentNotifyFunc callback)
     {
         vpkiResp record;
         tranferResp(record, response);
+        vant::logLine("notification thread: event msgType 0x%08X, errCode %d, cursor %lld", response.msgType,
+                      response.errCode, static_cast<long long>(response.extend));
         try {
-            callback(&record, notifyParam);
+            callback(&record, self.notifyParam);
         } catch (...) {
             // An exception from the application's callback must not end the
             // listener; the event counts as delivered.
         }
     }
 
-    // The notification module's pause, in milliseconds; ends early when the
-    // agent stops.
-    static void sleep(int ms)
+    // A pause between polls; ends early when the agent stops.
+    void pause(int ms)
     {
-        std::unique_lock<std::mutex> hold(pauseLock);
-        pauseWake.wait_for(hold, std::chrono::milliseconds(ms), [] { return !g_bRunning; });
+        std::unique_lock<std::mutex> hold(self.pauseLock);
+        self.pauseWake.wait_for(hold, std::chrono::milliseconds(ms), [this] { return !self.running; });
     }
 
-    void* const notifyParam;
+    vant::agent& self;
+    const std::function<void()> relogin;
     long lastRelogin;
     int64_t cursor = 0;
     std::shared_ptr<vant::rpcStack> stack;
 };
 
-void runListener(void* notifyParam)
+void runListener(vant::agent& self, std::function<void()> relogin)
 {
-    listener self(notifyParam);
-    while (keepRunning()) {
+    vant::logLine("notification thread started");
+    listener poller(self, std::move(relogin));
+    while (keepRunning(self)) {
         try {
-            self.cycle();
+            poller.cycle();
         } catch (...) {
-            self.discardConnection();
+            vant::setLastErrorFromException();
+            vant::logLine("notification thread: poll failed: %s", vant::lastErrorText());
+            poller.discardConnection();
         }
     }
-    self.discardConnection();
+    poller.discardConnection();
+    vant::logLine("notification thread ended");
+}
+
+void* threadNotify(void* arg)
+{
+    vant::agent& self = *static_cast<vant::agent*>(static_cast<tThread*>(arg)->param.param);
+    try {
+        std::function<void()> relogin;
+        {
+            std::lock_guard<std::mutex> hold(self.listenerLock);
+            relogin = self.relogin;
+        }
+        runListener(self, std::move(relogin));
+    } catch (...) {
+        // Only allocation failures can get here; the thread ends quietly and
+        // the next login starts a new one.
+        std::lock_guard<std::mutex> hold(self.listenerLock);
+        self.listenerStarted = false;
+    }
+    markEnded(self, true);
+    return nullptr;
 }
 
 } // namespace
 
-void* threadNotify(void* arg)
+bool ensureListener(std::function<void()> relogin)
 {
-    auto* thread = static_cast<tThread*>(arg);
-    try {
-        runListener(thread->param.param);
-    } catch (...) {
-        // Only allocation failures can get here; the thread ends quietly and
-        // the next login starts a new one.
-        std::lock_guard<std::mutex> hold(lifeLock);
-        g_NotifyThreadStatus = false;
-    }
-    markEnded(true);
-    return nullptr;
-}
-
-bool ensureListener()
-{
-    std::lock_guard<std::mutex> hold(lifeLock);
-    if (g_NotifyThreadStatus)
+    vant::agent& self = vant::theAgent();
+    std::lock_guard<std::mutex> hold(self.listenerLock);
+    if (self.listenerStarted)
         return true;
-    if (g_pNotifyThread == nullptr)
-        return false;
-    g_pNotifyThread->stop(0);
-    markEnded(false);
-    if (!g_pNotifyThread->start(threadNotify)) {
-        markEnded(true);
+    if (!self.listenerThread) {
+        tThread::tParam param;
+        param.name = "notify";
+        param.param = &self;
+        self.listenerThread.reset(new (std::nothrow) tThread(param));
+        if (!self.listenerThread)
+            return false;
+    }
+    self.listenerThread->stop(0);  // joins a run that has ended
+    self.relogin = std::move(relogin);
+    markEnded(self, false);
+    if (!self.listenerThread->start(threadNotify)) {
+        markEnded(self, true);
         return false;
     }
-    g_NotifyThreadStatus = true;
+    self.listenerStarted = true;
     return true;
 }
 
 void wakeListener()
 {
-    std::lock_guard<std::mutex> hold(pauseLock);
-    pauseWake.notify_all();
+    vant::agent& self = vant::theAgent();
+    std::lock_guard<std::mutex> hold(self.pauseLock);
+    self.pauseWake.notify_all();
 }
 
 void stopListener()
 {
-    if (g_pNotifyThread == nullptr)
-        return;
+    vant::agent& self = vant::theAgent();
     // Interrupt on every turn: a re-login may have built a new connection
     // after the previous interrupt.
     for (;;) {
         wakeListener();
         interruptNotifyConnection();
-        if (reloginActive)
+        if (self.reloginActive)
             interruptRequestConnection();
-        std::unique_lock<std::mutex> hold(endLock);
-        if (endSignal.wait_for(hold, std::chrono::milliseconds(50), [] { return listenerEnded; }))
+        std::unique_lock<std::mutex> hold(self.endLock);
+        if (self.endSignal.wait_for(hold, std::chrono::milliseconds(50), [&] { return self.listenerEnded; }))
             break;
     }
-    g_pNotifyThread->stop(0);
-    delete g_pNotifyThread;
-    g_pNotifyThread = nullptr;
+    std::lock_guard<std::mutex> hold(self.listenerLock);
+    if (self.listenerThread)
+        self.listenerThread->stop(0);
+    self.listenerThread.reset();
+    self.listenerStarted = false;
 }

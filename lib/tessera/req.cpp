@@ -5,6 +5,7 @@
 #include "agent.h"
 #include "catalogue.h"
 #include "connection.h"
+#include "lastError.h"
 #include "serviceCall.h"
 #include "devService.h"
 #include "enRollService.h"
@@ -57,6 +58,7 @@ int route(const routeTable<Client, N>& table, const vpkiReq* req, vpkiResp* resp
         tranferResp(*resp, answer);
         return 1;
     } catch (...) {
+        vant::setLastErrorFromException();
         renewRequestConnection();
         return 0;
     }

@@ -6,8 +6,11 @@
 #ifndef TESSERA_SERVICE_CALL_H
 #define TESSERA_SERVICE_CALL_H
 
+#include <chrono>
+
 #include "connection.h"
 #include "failure.h"
+#include "log.h"
 
 namespace vant {
 
@@ -25,15 +28,29 @@ inline void requireComplete(const com::vant::cbb::pkimid::msgResponse& response)
         throw damagedReply(std::string("an answer without ") + missing);
 }
 
+// For the debug hook: one line per exchange, with its outcome; the failed
+// one is called while the failure is in flight.
+void logExchange(const rpcStack& stack, const char* service, std::chrono::steady_clock::time_point start,
+                 bool failed);
+
 // `call(client, response)` sends one request through a Client of `service`.
 // Returns the connection's response record, whole; throws otherwise.
 template <class Client, class Call>
 com::vant::cbb::pkimid::msgResponse& callService(rpcStack& stack, const char* service, Call call)
 {
+    const auto start = std::chrono::steady_clock::now();
     Client client(stack.protocol(service));
     stack.response.__isset = decltype(stack.response.__isset)();
-    call(client, stack.response);
-    requireComplete(stack.response);
+    try {
+        call(client, stack.response);
+        requireComplete(stack.response);
+    } catch (...) {
+        if (logging())
+            logExchange(stack, service, start, true);
+        throw;
+    }
+    if (logging())
+        logExchange(stack, service, start, false);
     return stack.response;
 }
 

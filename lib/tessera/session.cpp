@@ -9,6 +9,8 @@
 #include "agent.h"
 #include "connection.h"
 #include "jsonText.h"
+#include "lastError.h"
+#include "log.h"
 #include "notify.h"
 #include "serviceCall.h"
 #include "vantService.h"
@@ -35,8 +37,8 @@ bool validCredential(const char* value)
 }
 
 // One exchange on the request connection; false, with nothing of `fill`
-// done, when it failed. A failed exchange leaves the connection unusable, so
-// it is replaced at once.
+// done and the reason recorded, when it failed. A failed exchange leaves the
+// connection unusable, so it is replaced at once.
 template <class Call, class Fill>
 bool exchange(Call call, Fill fill)
 {
@@ -45,46 +47,75 @@ bool exchange(Call call, Fill fill)
         fill(vant::callService<pkimid::vantServiceClient>(*stack, vantServiceName, call));
         return true;
     } catch (...) {
+        vant::setLastErrorFromException();
         renewRequestConnection();
         return false;
     }
 }
 
-// A session the library can keep: a ticket it can send with every request,
-// and a notification port where notifications can arrive.
-bool usableSession(const loginResult& session)
+// Why an accepted login carries no session the library can keep (a ticket
+// it can send with every request, a port where notifications can arrive),
+// or null.
+const char* unusableSession(const msgResponse& response, loginResult& session)
 {
-    return session.ticket.size() <= maxTicketLength && session.notifyPort > 0 && session.notifyPort <= 65535;
+    if (!parseLoginResponse(response.jsonBody, session.sessionID, session.ticket, session.timeout,
+                            session.notifyPort))
+        return "the login answer lacks sessionID, ticket, timeout or notifyPort";
+    if (session.ticket.size() > maxTicketLength)
+        return "the login answer's ticket is longer than 64 KiB";
+    if (session.notifyPort <= 0 || session.notifyPort > 65535)
+        return "the login answer's notification port is not a port";
+    return nullptr;
 }
 
-void storeSession(const loginResult& session, const char* appName, const char* appID,
-                  const char* token)
+void storeSession(const loginResult& session, const char* appName, const char* appID, const char* token)
 {
+    vant::agent& self = vant::theAgent();
     storeTicket(session.sessionID, session.ticket);
-    g_SessionTimeOut = session.timeout;
-    g_notifyPort = static_cast<uint16_t>(session.notifyPort);
-    g_strAppName = appName;
-    g_strAppID = appID;
-    g_strToken = token;
+    self.sessionTimeout = session.timeout;
+    self.notifyPort = static_cast<uint16_t>(session.notifyPort);
+    self.appName = appName;
+    self.appID = appID;
+    self.token = token;
 }
 
 // A login may report another port or time-out than the connection was built
 // for (the service restarted with other settings): build it anew then too.
 bool bringUpNotifications()
 {
-    if (!g_NotifyTranStatus || !notifyConnectionMatches(g_notifyPort, g_SessionTimeOut)) {
-        if (!createNotifyTrans(g_notifyPort, g_SessionTimeOut))
-            return false;
-        g_NotifyTranStatus = true;
-    }
-    return ensureListener();
+    vant::agent& self = vant::theAgent();
+    if (!notifyConnectionMatches(self.notifyPort, self.sessionTimeout))
+        createNotifyTrans(self.notifyPort, self.sessionTimeout);
+    if (ensureListener(reloginAgent))
+        return true;
+    vant::setLastError(VPKI_ERR_NO_RESOURCES, "cannot start the notification thread");
+    return false;
+}
+
+// Why the credentials cannot be sent, or null.
+const char* badCredentials(const char* appName, const char* appID, const char* token)
+{
+    if (!validCredential(appName))
+        return "appName is null or longer than 64 characters";
+    if (!validCredential(appID))
+        return "appID is null or longer than 64 characters";
+    if (!validCredential(token))
+        return "token is null or longer than 64 characters";
+    return nullptr;
 }
 
 bool login(const char* appName, const char* appID, const char* token)
 {
-    vant::tLockHelper hold(&g_reqLocker, true);
-    if (!g_bCreated || !validCredential(appName) || !validCredential(appID) || !validCredential(token))
+    vant::agent& self = vant::theAgent();
+    vant::tLockHelper hold(&self.requestLock, true);
+    if (!self.created) {
+        vant::setLastError(VPKI_ERR_NOT_CREATED, "no agent: createAgent has not been called");
         return false;
+    }
+    if (const char* why = badCredentials(appName, appID, token)) {
+        vant::setLastError(VPKI_ERR_BAD_ARGUMENT, why);
+        return false;
+    }
 
     msgRequest request;
     request.reqid = getReqidx();
@@ -98,19 +129,21 @@ bool login(const char* appName, const char* appID, const char* token)
                   [&](msgResponse& answer) { response = std::move(answer); }))
         return false;
 
-    loginResult session;
-    bool accepted = response.errCode == 0 || response.errCode == 6;
-    if (!accepted)
+    if (response.errCode != 0 && response.errCode != 6) {
         std::puts("login failure.");
-    if (!accepted || !parseLoginResponse(response.jsonBody, session.sessionID, session.ticket,
-                                         session.timeout, session.notifyPort) ||
-        !usableSession(session)) {
+        vant::setLastError(VPKI_ERR_LOGIN_REFUSED, "login refused: errCode " + std::to_string(response.errCode));
+        renewRequestConnection();
+        return false;
+    }
+    loginResult session;
+    if (const char* why = unusableSession(response, session)) {
+        vant::setLastError(VPKI_ERR_DAMAGED_REPLY, std::string("damaged reply: ") + why);
         renewRequestConnection();
         return false;
     }
 
     storeSession(session, appName, appID, token);
-    g_bRunning = true;
+    self.running = true;
     bool up = bringUpNotifications();
     renewRequestConnection();
     return up;
@@ -118,10 +151,13 @@ bool login(const char* appName, const char* appID, const char* token)
 
 bool logout()
 {
-    vant::tLockHelper hold(&g_reqLocker, true);
-    if (!g_bCreated)
+    vant::agent& self = vant::theAgent();
+    vant::tLockHelper hold(&self.requestLock, true);
+    if (!self.created) {
+        vant::setLastError(VPKI_ERR_NOT_CREATED, "no agent: createAgent has not been called");
         return false;
-    g_bRunning = false;
+    }
+    self.running = false;
     wakeListener();
 
     const auto ticket = currentTicket();
@@ -130,8 +166,7 @@ bool logout()
         return false;
 
     renewRequestConnection();
-    interruptNotifyConnection();
-    g_NotifyTranStatus = false;
+    dropNotifyConnection();
     return true;
 }
 
@@ -167,32 +202,38 @@ bool parseLoginResponse(const std::string& body, int64_t& sessionID, std::string
 
 void reloginAgent()
 {
-    vant::tLockHelper hold(&g_reqLocker, true);
-    if (!g_bRunning)
+    vant::agent& self = vant::theAgent();
+    vant::tLockHelper hold(&self.requestLock, true);
+    if (!self.running)
         return;
     // Copies: loginAgent stores the credentials it is given.
-    const std::string appName = g_strAppName;
-    const std::string appID = g_strAppID;
-    const std::string token = g_strToken;
-    loginAgent(appName.c_str(), appID.c_str(), token.c_str());
+    const std::string appName = self.appName;
+    const std::string appID = self.appID;
+    const std::string token = self.token;
+    const bool ok = loginAgent(appName.c_str(), appID.c_str(), token.c_str());
+    vant::logLine("automatic login after the session was lost: %s", ok ? "ok" : vant::lastErrorText());
 }
 
 extern "C" {
 
 bool loginAgent(const char* appName, const char* appID, const char* token)
 {
+    vant::clearLastError();
     try {
         return login(appName, appID, token);
     } catch (...) {
+        vant::setLastErrorFromException();
         return false;
     }
 }
 
 bool logoutAgent(void)
 {
+    vant::clearLastError();
     try {
         return logout();
     } catch (...) {
+        vant::setLastErrorFromException();
         return false;
     }
 }

@@ -7,6 +7,7 @@
 #include "base64.h"
 #include "catalogue.h"
 #include "jsonText.h"
+#include "lastError.h"
 #include "tessera.h"
 
 namespace vant {
@@ -54,9 +55,15 @@ struct decodedSignature {
 
 enum class signOutcome {
     signedOk,    // `decodedSignature` holds a signature that matches its stated length
-    refused,     // bad arguments, or an answer without a valid signature
-    notCarried,  // reqSync did not carry the request
+    refused,     // bad arguments, or an answer without a valid signature (the reason recorded)
+    notCarried,  // reqSync did not carry the request (it recorded why)
 };
+
+signOutcome refusedFor(int code, const char* why)
+{
+    vant::setLastError(code, why);
+    return signOutcome::refused;
+}
 
 bool fillSignRequest(const char* url, const unsigned char* data, uint32_t dataLen, vpkiReq& req)
 {
@@ -92,14 +99,22 @@ bool readSignature(const vpkiResp& resp, decodedSignature& out)
 signOutcome requestSignature(const char* url, const unsigned char* data, uint32_t dataLen, decodedSignature& out)
 {
     if (url == nullptr || (data == nullptr && dataLen != 0))
-        return signOutcome::refused;
+        return refusedFor(VPKI_ERR_BAD_ARGUMENT, "null key location or data");
     vpkiReq req;
     if (!fillSignRequest(url, data, dataLen, req))
-        return signOutcome::refused;
+        return refusedFor(VPKI_ERR_BAD_ARGUMENT, "the key location is not a JSON object with devId, "
+                                                 "applicationName and containerName, or the data is too long");
     vpkiResp resp;
     if (!reqSync(SIGNXSERVICE, &req, &resp))
         return signOutcome::notCarried;
-    return readSignature(resp, out) ? signOutcome::signedOk : signOutcome::refused;
+    // The answer's body decides, whatever its errCode; the errCode only
+    // tells which failure it was.
+    if (readSignature(resp, out))
+        return signOutcome::signedOk;
+    if (resp.errCode != 0)
+        return refusedFor(VPKI_ERR_SERVICE_ERROR,
+                          ("the service did not sign: errCode " + std::to_string(resp.errCode)).c_str());
+    return refusedFor(VPKI_ERR_DAMAGED_REPLY, "damaged reply: the answer holds no valid signature");
 }
 
 } // namespace
@@ -109,9 +124,12 @@ signOutcome requestSignature(const char* url, const unsigned char* data, uint32_
 extern "C" uint32_t rsaSignData(const char* url, const unsigned char* data, uint32_t dataLen,
                                 unsigned char* signature, uint32_t* signatureLen)
 {
+    vant::clearLastError();
     try {
-        if (signature == nullptr || signatureLen == nullptr)
+        if (signature == nullptr || signatureLen == nullptr) {
+            refusedFor(VPKI_ERR_BAD_ARGUMENT, "null signature output");
             return VPKI_SIGN_FAILED;
+        }
         decodedSignature decoded;
         const signOutcome outcome = requestSignature(url, data, dataLen, decoded);
         if (outcome == signOutcome::notCarried)
@@ -122,26 +140,33 @@ extern "C" uint32_t rsaSignData(const char* url, const unsigned char* data, uint
         *signatureLen = static_cast<uint32_t>(decoded.length);
         return VPKI_SIGN_OK;
     } catch (...) {
+        vant::setLastErrorFromException();
         return VPKI_SIGN_FAILED;
     }
 }
 
 extern "C" uint32_t eccSignData(const char* url, const unsigned char* data, uint32_t dataLen, unsigned char* signature)
 {
+    vant::clearLastError();
     try {
-        if (signature == nullptr)
+        if (signature == nullptr) {
+            refusedFor(VPKI_ERR_BAD_ARGUMENT, "null signature output");
             return VPKI_SIGN_FAILED;
+        }
         decodedSignature decoded;
         if (requestSignature(url, data, dataLen, decoded) != signOutcome::signedOk)
             return VPKI_SIGN_FAILED;
         // A longer answer cannot be an r||s block; cutting it would pass off
         // a damaged signature as a good one.
-        if (decoded.length > VPKI_ECC_SIGNATURE_SIZE)
+        if (decoded.length > VPKI_ECC_SIGNATURE_SIZE) {
+            refusedFor(VPKI_ERR_DAMAGED_REPLY, "damaged reply: the signature is longer than an r and s block");
             return VPKI_SIGN_FAILED;
+        }
         // r and s: the two 64-byte halves, zero beyond the decoded bytes.
         std::memcpy(signature, decoded.bytes, VPKI_ECC_SIGNATURE_SIZE);
         return VPKI_SIGN_OK;
     } catch (...) {
+        vant::setLastErrorFromException();
         return VPKI_SIGN_FAILED;
     }
 }

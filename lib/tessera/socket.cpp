@@ -38,6 +38,30 @@ int millisecondsLeft(deadline by)
     return left > INT_MAX ? INT_MAX : static_cast<int>(left);
 }
 
+// The descriptors of the library's open sockets, for a forked child to
+// close; a slot holds descriptor + 1, 0 when free. A handful at most are open
+// at once (the two connections and their successors); one beyond the slots
+// is merely not closed in a child.
+std::atomic<int> openSockets[16];
+
+void rememberSocket(int fd)
+{
+    for (std::atomic<int>& slot : openSockets) {
+        int empty = 0;
+        if (slot.compare_exchange_strong(empty, fd + 1))
+            return;
+    }
+}
+
+void forgetSocket(int fd)
+{
+    for (std::atomic<int>& slot : openSockets) {
+        int known = fd + 1;
+        if (slot.compare_exchange_strong(known, 0))
+            return;
+    }
+}
+
 exchangeFailure failure(failKind kind, const char* what, int err = 0)
 {
     std::string text = what;
@@ -77,6 +101,7 @@ void loopbackSocket::open(deadline by)
         std::lock_guard<std::mutex> hold(fdLock);
         fd = s;
     }
+    rememberSocket(s);
     receiveTimeoutMs = sendTimeoutMs = -1;
     int err = connectBy(s, by);
     if (err != 0) {
@@ -132,8 +157,18 @@ void loopbackSocket::close()
     std::lock_guard<std::mutex> hold(fdLock);
     int s = fd.exchange(-1);
     if (s >= 0) {
+        forgetSocket(s);
         ::shutdown(s, SHUT_RDWR);
         ::close(s);
+    }
+}
+
+void closeInheritedSockets()
+{
+    for (std::atomic<int>& slot : openSockets) {
+        int s = slot.exchange(0) - 1;
+        if (s >= 0)
+            ::close(s);
     }
 }
 

@@ -55,6 +55,10 @@ private:
     int sendTimeoutMs = -1;
 };
 
+// In a child made by fork(): closes the sockets that the library had open,
+// without shutting them down, since they remain the parent's connections.
+void closeInheritedSockets();
+
 } // namespace vant
 
 #endif // TESSERA_SOCKET_H

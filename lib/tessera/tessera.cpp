@@ -1,28 +1,20 @@
-// The exported lifecycle and request functions, the process-wide agent state,
-// and the conversions between the public records and the wire structures.
+// The exported lifecycle and request functions, the process's agent, and the
+// conversions between the public records and the wire structures.
+#include <pthread.h>
+
 #include <cstring>
 #include <ctime>
 #include <mutex>
+#include <new>
 
 #include "agent.h"
 #include "asyncReq.h"
 #include "connection.h"
+#include "lastError.h"
 #include "notify.h"
+#include "socket.h"
 #include "timings.h"
 
-std::atomic<bool> g_bRunning{false};
-std::atomic<bool> g_bCreated{false};
-vant::tLocker g_reqLocker;
-std::string g_strAppName;
-std::string g_strAppID;
-std::string g_strToken;
-int32_t g_SessionTimeOut = 0;
-uint16_t g_notifyPort = 0;
-std::atomic<bool> g_NotifyTranStatus{false};
-std::atomic<bool> g_NotifyThreadStatus{false};
-tThread* g_pNotifyThread = nullptr;
-std::atomic<agentNotifyFunc> g_agentNotifyFunc{nullptr};
-std::atomic<agentRespCB> g_respCB{nullptr};
 vant::timings vant::g_timings;
 
 // Registration of exit-time handlers with the shared object that they belong
@@ -32,8 +24,44 @@ extern "C" int __cxa_atexit(void (*handler)(void*), void* arg, void* dso);
 
 namespace {
 
-std::mutex ticketLock;
-std::shared_ptr<const pkimid::sessionTicket> g_sessionTicket = std::make_shared<pkimid::sessionTicket>();
+std::atomic<vant::agent*> current{nullptr};
+
+// Agents of the parent processes, in a forked child. They are never touched
+// again (their threads do not exist here, their locks may be held for ever)
+// and never destroyed; the list keeps them reachable.
+struct abandonedAgent {
+    vant::agent* agent;
+    abandonedAgent* next;
+};
+abandonedAgent* abandoned = nullptr;
+
+// After fork(), in the child: the parent's connections are closed without a
+// word to the service (they remain the parent's), and a fresh agent takes the
+// parent's place, so that the child can create an agent of its own.
+void childAfterFork()
+{
+    vant::closeInheritedSockets();
+    vant::agent* fresh = new (std::nothrow) vant::agent;
+    auto* record = new (std::nothrow) abandonedAgent{current.load(), abandoned};
+    if (fresh == nullptr || record == nullptr) {
+        // Out of memory in a child that just forked: it keeps no agent at all.
+        current.load()->created = false;
+        current.load()->running = false;
+        return;
+    }
+    abandoned = record;
+    current = fresh;
+}
+
+// The agent exists before any other object of the library and outlives them.
+struct agentOwner {
+    agentOwner()
+    {
+        current = new vant::agent;
+        pthread_atfork(nullptr, nullptr, childAfterFork);
+    }
+    ~agentOwner() { delete current.exchange(nullptr); }
+} owner __attribute__((init_priority(1000)));
 
 // An application that exits without releaseAgent still has the listener and
 // the worker running; they must end before the library's state is destroyed.
@@ -43,7 +71,7 @@ std::shared_ptr<const pkimid::sessionTicket> g_sessionTicket = std::make_shared<
 // some runtimes register for the whole process) so that an unload runs it.
 void releaseAtExit(void*)
 {
-    if (g_bCreated)
+    if (vant::theAgent().created)
         releaseAgent();
 }
 
@@ -53,45 +81,71 @@ void registerExitHook()
     std::call_once(once, [] { __cxa_atexit(releaseAtExit, nullptr, &__dso_handle); });
 }
 
-bool createNotifyThreadObject(void* notifyParam)
-{
-    if (g_pNotifyThread != nullptr)
-        return true;
-    tThread::tParam param;
-    param.name = "notify";
-    param.param = notifyParam;
-    g_pNotifyThread = new (std::nothrow) tThread(param);
-    return g_pNotifyThread != nullptr;
-}
-
 bool setUpAgent(agentNotifyFunc notifyFunc, agentRespCB respCB, void* notifyParam)
 {
-    g_agentNotifyFunc = notifyFunc;
-    g_respCB = respCB;
-    if (!createNotifyThreadObject(notifyParam) || !initAysncReq() || !createReqTrans(getListenPort())) {
+    vant::agent& self = vant::theAgent();
+    self.notifyFunc = notifyFunc;
+    self.respCB = respCB;
+    if (!self.created)
+        self.notifyParam = notifyParam;
+    if (!initAysncReq() || !createReqTrans(getListenPort())) {
         releaseAgent();
+        vant::setLastError(VPKI_ERR_NO_RESOURCES, "cannot start the worker thread");
         return false;
     }
     registerExitHook();
-    g_bCreated = true;
+    self.created = true;
     return true;
+}
+
+// Why a request cannot be sent now, or 0.
+int refusal(bool recordsGiven)
+{
+    const vant::agent& self = vant::theAgent();
+    if (!self.created)
+        return VPKI_ERR_NOT_CREATED;
+    if (!self.running)
+        return VPKI_ERR_NOT_LOGGED_IN;
+    return recordsGiven ? 0 : VPKI_ERR_BAD_ARGUMENT;
+}
+
+const char* refusalText(int code)
+{
+    switch (code) {
+    case VPKI_ERR_NOT_CREATED: return "no agent: createAgent has not been called";
+    case VPKI_ERR_NOT_LOGGED_IN: return "not logged in";
+    default: return "null request or response record";
+    }
 }
 
 bool sendSync(PKI_SERVICE service, const vpkiReq* req, vpkiResp* resp)
 {
-    vant::tLockHelper hold(&g_reqLocker, true);
+    vant::agent& self = vant::theAgent();
+    vant::tLockHelper hold(&self.requestLock, true);
     // A logout may have come while this call waited for the lock.
-    if (!g_bRunning)
+    if (!self.running) {
+        vant::setLastError(VPKI_ERR_NOT_LOGGED_IN, "logged out while the request waited");
         return false;
+    }
+    if (service < ENROLLSERVICE || service > VMAILSERVICE) {
+        vant::setLastError(VPKI_ERR_BAD_ARGUMENT, "unknown service " + std::to_string(service));
+        return false;
+    }
     return reqProcess(service, req, resp, 0) == 1;
 }
 
 } // namespace
 
+vant::agent& vant::theAgent()
+{
+    return *current.load(std::memory_order_relaxed);
+}
+
 std::shared_ptr<const pkimid::sessionTicket> currentTicket()
 {
-    std::lock_guard<std::mutex> hold(ticketLock);
-    return g_sessionTicket;
+    vant::agent& self = vant::theAgent();
+    std::lock_guard<std::mutex> hold(self.ticketLock);
+    return self.ticket ? self.ticket : std::make_shared<const pkimid::sessionTicket>();
 }
 
 void storeTicket(int64_t sessionID, const std::string& ticket)
@@ -99,8 +153,9 @@ void storeTicket(int64_t sessionID, const std::string& ticket)
     auto fresh = std::make_shared<pkimid::sessionTicket>();
     fresh->sessionID = sessionID;
     fresh->ticket = ticket;
-    std::lock_guard<std::mutex> hold(ticketLock);
-    g_sessionTicket = std::move(fresh);
+    vant::agent& self = vant::theAgent();
+    std::lock_guard<std::mutex> hold(self.ticketLock);
+    self.ticket = std::move(fresh);
 }
 
 int32_t getReqidx()
@@ -109,26 +164,35 @@ int32_t getReqidx()
     return vant::lock_inc(&g_reqIndex);
 }
 
+std::string requestText(const vpkiReq& in)
+{
+    if (in.jsonBody[0] != 0)
+        return std::string(in.jsonBody, strnlen(in.jsonBody, sizeof in.jsonBody));
+    if (in.body == nullptr || in.body->getData() == nullptr)
+        return std::string();
+    const char* text = in.body->getData();
+    return std::string(text, strnlen(text, static_cast<size_t>(in.body->getSize())));
+}
+
 void tranferReq(pkimid::msgRequest& out, const vpkiReq& in, int reqid)
 {
     out.reqid = reqid != 0 ? reqid : getReqidx();
     out.version = in.version;
     out.extend = in.extend;
-    if (in.jsonBody[0] != 0)
-        out.jsonBody.assign(in.jsonBody, strnlen(in.jsonBody, sizeof in.jsonBody));
-    else
-        out.jsonBody = in.body != nullptr ? in.body->getDataString() : std::string();
+    out.jsonBody = requestText(in);
     out.msgType = in.msgType;
 }
 
 void tranferResp(vpkiResp& out, const pkimid::msgResponse& in)
 {
     // The buffer first: it is the only step that can fail, and a failure must
-    // leave the record untouched.
+    // leave the record untouched. A record without a buffer keeps the text
+    // field alone.
     const size_t length = in.jsonBody.size();
-    out.body->setSize(static_cast<int64_t>(length) + 1);
-    strncpy(out.body->getData(), in.jsonBody.c_str(), length);
-
+    if (out.body != nullptr) {
+        out.body->setSize(static_cast<int64_t>(length) + 1);
+        memcpy(out.body->getData(), in.jsonBody.data(), length);
+    }
     out.respid = in.respid;
     out.msgType = in.msgType;
     out.version = in.version;
@@ -142,48 +206,59 @@ extern "C" {
 
 bool createAgent(agentNotifyFunc notifyFunc, agentRespCB respCB, void* notifyParam)
 {
+    vant::clearLastError();
     try {
         return setUpAgent(notifyFunc, respCB, notifyParam);
     } catch (...) {
         releaseAgent();
+        vant::setLastError(VPKI_ERR_NO_RESOURCES, "out of memory");
         return false;
     }
 }
 
 void releaseAgent(void)
 {
-    g_bRunning = false;
-    g_bCreated = false;
+    vant::agent& self = vant::theAgent();
+    self.running = false;
+    self.created = false;
     // An exchange in progress on the request connection could hold the worker
-    // (and with it this call) for the whole 15 s time-out.
+    // (and with it this call) for the whole time-out.
     interruptRequestConnection();
-    try {
-        stopListener();
-    } catch (...) {
-        // Joining a thread does not throw in practice; nothing is left to undo.
-    }
-    g_NotifyThreadStatus = false;
+    stopListener();
     uninitAysncReq();
+    self.notifyParam = nullptr;
+    vant::clearLastError();
 }
 
 bool reqSync(PKI_SERVICE service, const vpkiReq* req, vpkiResp* resp)
 {
-    if (!g_bRunning || req == nullptr || resp == nullptr)
+    if (int code = refusal(req != nullptr && resp != nullptr)) {
+        vant::setLastError(code, refusalText(code));
         return false;
+    }
+    vant::clearLastError();
     try {
         return sendSync(service, req, resp);
     } catch (...) {
+        vant::setLastErrorFromException();
         return false;
     }
 }
 
 int32_t reqAsync(PKI_SERVICE service, const vpkiReq* req, void* param)
 {
-    if (!g_bRunning || req == nullptr)
+    if (int code = refusal(req != nullptr)) {
+        vant::setLastError(code, refusalText(code));
         return 0;
+    }
+    vant::clearLastError();
     try {
-        return pushReq(service, param, req);
+        int32_t id = pushReq(service, param, req);
+        if (id == 0)
+            vant::setLastError(VPKI_ERR_NO_RESOURCES, "the request could not be queued");
+        return id;
     } catch (...) {
+        vant::setLastErrorFromException();
         return 0;
     }
 }

@@ -94,14 +94,14 @@ class AsyncReq : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        ASSERT_FALSE(g_bRunning) << "these tests run without a session";
-        g_respCB = recordResponse;
+        ASSERT_FALSE(vant::theAgent().running) << "these tests run without a session";
+        vant::theAgent().respCB = recordResponse;
         ASSERT_TRUE(initAysncReq());
     }
     void TearDown() override
     {
         uninitAysncReq();
-        g_respCB = nullptr;
+        vant::theAgent().respCB = nullptr;
     }
     int push(int service, const char* text)
     {
@@ -158,7 +158,7 @@ TEST_F(AsyncReq, StopCallsBackEveryQueuedRequestInOrderFirst)
     for (const char* text : {"1", "2", "3", "4"})
         ids.push_back(push(ENROLLSERVICE, text));
     ASSERT_TRUE(state.seen.waitForCount(1));
-    auto* worker = g_reqTrdPool.channelAt(0);
+    auto* worker = vant::theAgent().worker.channelAt(0);
     std::thread stopper(uninitAysncReq);
     EXPECT_TRUE(probe::eventually([&] { return worker->getReqCount() == 4; })) << "3 requests, then the stop";
     EXPECT_EQ(0, push(ENROLLSERVICE, "late")) << "refused once stopping";
