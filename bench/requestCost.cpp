@@ -329,8 +329,8 @@ private:
     void printRatioTable(const char* title, const std::string& kind, double bodySize::*goalOf) const
     {
         const bool cpu = kind == "cpu";
-        std::printf("\n%s\n  %-6s %10s %10s %13s %13s %8s %s\n", title, "body", "reqSync", "bare", "reqSync/bare",
-                    "range", "goal", cpu ? "  other threads" : "");
+        std::printf("\n%s\n  %-6s %10s %10s %13s %13s %8s%s\n", title, "body", "reqSync", "bare", "reqSync/bare",
+                    "range", "goal", cpu ? "   other threads" : "");
         for (const auto& [bytes, reps] : results) {
             const std::vector<double> ratios = valuesOf(reps, kind + "_ratio");
             char range[32];
