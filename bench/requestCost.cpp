@@ -373,8 +373,8 @@ void pinThisThread(int cpu)
 
 // Starts the reference server on one CPU and keeps this thread (and the
 // library's threads, started later) on another, so that both ways meet the
-// same placement: left to the scheduler, the ratios moved by up to a factor
-// of two between repetitions. With a single CPU nothing is pinned.
+// same placement: left to the scheduler, the ratios of single repetitions
+// ranged from 0.5 to 2.4 at 20 B. With a single CPU nothing is pinned.
 std::unique_ptr<bench::childService> startReferenceServer()
 {
     const std::vector<std::string> args{std::to_string(sessionID), sessionTicket};
