@@ -3,6 +3,7 @@
 #include <stdlib.h>
 #include <sys/resource.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -67,6 +68,20 @@ std::chrono::microseconds processCpuTime()
         return std::chrono::seconds(t.tv_sec) + std::chrono::microseconds(t.tv_usec);
     };
     return toMicroseconds(usage.ru_utime) + toMicroseconds(usage.ru_stime);
+}
+
+double cpuMicroseconds(clockid_t clock)
+{
+    timespec now{};
+    clock_gettime(clock, &now);
+    return static_cast<double>(now.tv_sec) * 1e6 + static_cast<double>(now.tv_nsec) / 1e3;
+}
+
+double percentile(std::vector<double> values, double fraction)
+{
+    std::sort(values.begin(), values.end());
+    const size_t rank = static_cast<size_t>(fraction * static_cast<double>(values.size() - 1) + 0.5);
+    return values[rank];
 }
 
 double millisecondsBetween(std::chrono::steady_clock::time_point from, std::chrono::steady_clock::time_point to)

@@ -2,9 +2,12 @@
 #ifndef TESSERA_BENCH_SUPPORT_H
 #define TESSERA_BENCH_SUPPORT_H
 
+#include <time.h>
+
 #include <chrono>
 #include <cstddef>
 #include <string>
+#include <vector>
 
 #include "tessera.h"
 
@@ -37,6 +40,14 @@ long peakRssKb();
 
 // CPU time used by every thread of this process so far.
 std::chrono::microseconds processCpuTime();
+
+// Microseconds on a CPU-time clock: CLOCK_THREAD_CPUTIME_ID,
+// CLOCK_PROCESS_CPUTIME_ID or another process's (childService::cpuClock).
+double cpuMicroseconds(clockid_t clock);
+
+// The value at `fraction` (0 to 1) of the sorted values, nearest rank;
+// `values` must not be empty.
+double percentile(std::vector<double> values, double fraction);
 
 // Milliseconds between two points of the steady clock.
 double millisecondsBetween(std::chrono::steady_clock::time_point from, std::chrono::steady_clock::time_point to);

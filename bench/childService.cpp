@@ -58,8 +58,16 @@ childService::childService(const std::string& program, const std::vector<std::st
         pid = -1;
     if (!listening) {
         stop();
-        throw std::runtime_error("pkisim did not start: " + program);
+        throw std::runtime_error("service did not start: " + program);
     }
+}
+
+clockid_t childService::cpuClock() const
+{
+    clockid_t clock;
+    if (clock_getcpuclockid(pid, &clock) != 0)
+        throw std::runtime_error("no CPU-time clock for the service");
+    return clock;
 }
 
 childService::~childService()

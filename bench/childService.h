@@ -1,9 +1,10 @@
-// pkisim as a child process, so that the service's own CPU time and memory
-// stay out of the figures of the measuring process.
+// A service (pkisim, the reference server) as a child process, so that its
+// own CPU time and memory stay out of the figures of the measuring process.
 #ifndef TESSERA_BENCH_CHILD_SERVICE_H
 #define TESSERA_BENCH_CHILD_SERVICE_H
 
 #include <sys/types.h>
+#include <time.h>
 
 #include <string>
 #include <vector>
@@ -19,6 +20,10 @@ public:
     ~childService();
     childService(const childService&) = delete;
     childService& operator=(const childService&) = delete;
+
+    // The CPU-time clock of the service's process (all its threads), for
+    // bench::cpuMicroseconds. Throws std::runtime_error when unavailable.
+    clockid_t cpuClock() const;
 
 private:
     void stop();

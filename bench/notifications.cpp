@@ -99,13 +99,6 @@ bool pollArrived(pkisim::server& sim)
         5000ms);
 }
 
-double percentile(std::vector<double> values, double fraction)
-{
-    std::sort(values.begin(), values.end());
-    const size_t rank = static_cast<size_t>(fraction * static_cast<double>(values.size() - 1) + 0.5);
-    return values[rank];
-}
-
 // Events come at random moments, so that they meet the listener in every
 // phase of its poll cycle; at least 25 ms apart, so that each finds the
 // listener past the 20 ms pause that follows every poll.
@@ -137,9 +130,9 @@ void eventLatency(benchmark::State& state, int pollHoldMs)
     releaseAgent();
     if (latencies.empty())
         return;
-    state.counters["median_ms"] = percentile(latencies, 0.5);
-    state.counters["p99_ms"] = percentile(latencies, 0.99);
-    state.counters["max_ms"] = percentile(latencies, 1.0);
+    state.counters["median_ms"] = bench::percentile(latencies, 0.5);
+    state.counters["p99_ms"] = bench::percentile(latencies, 0.99);
+    state.counters["max_ms"] = bench::percentile(latencies, 1.0);
 }
 
 // The service runs as a child process, so that this process's CPU time and
