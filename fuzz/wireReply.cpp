@@ -74,7 +74,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         return 0;
     auto owned = std::make_unique<scriptedStream>(data + 1, size - 1, data[0]);
     scriptedStream& stream = *owned;
-    vant::rpcStack stack(std::make_shared<vant::httpTransport>(std::move(owned), 0), {"deviceOperator"});
+    vant::rpcStack stack(
+        std::make_shared<vant::httpTransport>(std::move(owned), 0, std::make_shared<vant::exchangeBuffers>()),
+        {"deviceOperator"});
     const wire::sessionTicket ticket;
     try {
         const wire::msgResponse& answer = vant::callService<wire::devServiceClient>(

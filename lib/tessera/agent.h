@@ -15,6 +15,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <string_view>
 
 #include "commdef_types.h"
 #include "helper.h"
@@ -98,7 +99,7 @@ int32_t getReqidx();
 
 // The request text of a record: jsonBody when its first byte is not 0,
 // otherwise body up to its first zero byte (nothing when body is null).
-std::string requestText(const vpkiReq& in);
+std::string_view requestText(const vpkiReq& in);
 
 // Public records to wire structures and back.
 void tranferReq(pkimid::msgRequest& out, const vpkiReq& in, int reqid);

@@ -112,7 +112,7 @@ void req2Req(vant::stRequest& out, const vpkiReq* in)
     out.msgType = in->msgType;
     out.version = in->version;
     out.extend = in->extend;
-    const std::string text = requestText(*in);
+    const std::string_view text = requestText(*in);
     setText(*out.body, text.data(), text.size());
 }
 

@@ -21,9 +21,11 @@ const char* const vantServiceName = "vantService";
 namespace {
 
 constexpr uint16_t requestPort = 18080;
-// The service drops a keep-alive connection after about 100 MB; renew well
-// before that, between exchanges.
-constexpr uint64_t renewAfterBytes = 64ull << 20;
+// A Thrift HTTP server's read buffer grows with the traffic of a kept
+// connection (it drops the connection once the buffer reaches its message
+// limit, and pays for the growth before): renew the connection between
+// exchanges after this much traffic, which costs one connect.
+constexpr uint64_t renewAfterBytes = 16ull << 20;
 
 std::vector<std::string> requestServices()
 {
@@ -33,9 +35,11 @@ std::vector<std::string> requestServices()
     return names;
 }
 
-std::shared_ptr<vant::rpcStack> newRequestStack(uint16_t port)
+// The replacement of `old` (or the first stack, to `port`), with its buffers.
+std::shared_ptr<vant::rpcStack> newRequestStack(const std::shared_ptr<vant::rpcStack>& old, uint16_t port)
 {
-    return std::make_shared<vant::rpcStack>(port, vant::g_timings.requestTimeoutMs, requestServices());
+    return std::make_shared<vant::rpcStack>(old ? old->port() : port, vant::g_timings.requestTimeoutMs,
+                                            requestServices(), old ? old->buffers() : nullptr);
 }
 
 std::shared_ptr<vant::rpcStack> currentRequestStack()
@@ -73,15 +77,21 @@ struct rpcStack::layers {
     std::vector<std::pair<std::string, std::shared_ptr<TProtocol>>> protocols;
 };
 
-rpcStack::rpcStack(uint16_t port, int timeoutMs, const std::vector<std::string>& services)
-    : rpcStack(std::make_shared<httpTransport>(std::make_unique<loopbackSocket>(port), timeoutMs), services, port,
-               timeoutMs)
+rpcStack::rpcStack(uint16_t port, int timeoutMs, const std::vector<std::string>& services,
+                   std::shared_ptr<exchangeBuffers> buffers)
+    : rpcStack(std::make_shared<httpTransport>(std::make_unique<loopbackSocket>(port), timeoutMs,
+                                               buffers ? std::move(buffers) : std::make_shared<exchangeBuffers>()),
+               services, port, timeoutMs)
 {
 }
 
 rpcStack::rpcStack(std::shared_ptr<httpTransport> http, const std::vector<std::string>& services, uint16_t port,
                    int timeoutMs)
-    : port_(port), timeoutMs_(timeoutMs), stack(new layers)
+    : request(http->buffers()->requestRecord),
+      response(http->buffers()->responseRecord),
+      port_(port),
+      timeoutMs_(timeoutMs),
+      stack(new layers)
 {
     stack->http = std::move(http);
     auto json = std::make_shared<jsonProtocol>(stack->http);
@@ -123,6 +133,11 @@ void rpcStack::interrupt()
     stack->http->interrupt();
 }
 
+const std::shared_ptr<exchangeBuffers>& rpcStack::buffers() const
+{
+    return stack->http->buffers();
+}
+
 const std::string& rpcStack::methodInFlight() const
 {
     return stack->call->method;
@@ -147,7 +162,7 @@ uint16_t getListenPort()
 
 bool createReqTrans(uint16_t port)
 {
-    replaceRequestStack(newRequestStack(port));
+    replaceRequestStack(newRequestStack(nullptr, port));
     return true;
 }
 
@@ -192,8 +207,7 @@ std::shared_ptr<vant::rpcStack> openRequestConnection()
 
 void renewRequestConnection()
 {
-    std::shared_ptr<vant::rpcStack> stack = currentRequestStack();
-    replaceRequestStack(newRequestStack(stack ? stack->port() : requestPort));
+    replaceRequestStack(newRequestStack(currentRequestStack(), requestPort));
 }
 
 bool notifyConnectionMatches(uint16_t port, int32_t timeoutSeconds)
@@ -215,7 +229,7 @@ void renewNotifyConnection(const std::shared_ptr<vant::rpcStack>& used)
         return;
     used->close();
     auto fresh = std::make_shared<vant::rpcStack>(used->port(), used->timeoutMs(),
-                                                  std::vector<std::string>{vantServiceName});
+                                                  std::vector<std::string>{vantServiceName}, used->buffers());
     vant::agent& self = vant::theAgent();
     std::lock_guard<std::mutex> hold(self.connectionLock);
     if (self.notifyConnection == used)

@@ -23,11 +23,14 @@
 namespace vant {
 
 class httpTransport;
+struct exchangeBuffers;
 
 class rpcStack {
 public:
-    // A connection to 127.0.0.1:port.
-    rpcStack(uint16_t port, int timeoutMs, const std::vector<std::string>& services);
+    // A connection to 127.0.0.1:port, with the buffers of the connection it
+    // replaces (null: buffers of its own).
+    rpcStack(uint16_t port, int timeoutMs, const std::vector<std::string>& services,
+             std::shared_ptr<exchangeBuffers> buffers = nullptr);
     // A connection over a given transport (tests put scripted bytes under it).
     rpcStack(std::shared_ptr<httpTransport> http, const std::vector<std::string>& services, uint16_t port = 0,
              int timeoutMs = 0);
@@ -38,10 +41,11 @@ public:
     // The protocol of a service name given at construction.
     std::shared_ptr<apache::thrift::protocol::TProtocol> protocol(const std::string& service) const;
 
-    // Records that live with the connection, so that their buffers are
-    // reused from one exchange to the next.
-    com::vant::cbb::pkimid::msgRequest request;
-    com::vant::cbb::pkimid::msgResponse response;
+    // Records that live with the connection's buffers, so that their memory
+    // is reused from one exchange to the next.
+    com::vant::cbb::pkimid::msgRequest& request;
+    com::vant::cbb::pkimid::msgResponse& response;
+    const std::shared_ptr<exchangeBuffers>& buffers() const;
 
     void open();  // throws exchangeFailure
     bool isOpen() const;

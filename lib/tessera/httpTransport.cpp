@@ -12,7 +12,9 @@ namespace {
 // head is at most a sixteenth of this, so there is always room behind one.
 constexpr size_t receiveStep = 256u << 10;
 static_assert(replyReader::maxHeadBytes * 16 <= receiveStep, "room behind a head");
-// Buffers that grew past this for one large message are given back after it.
+// A buffer larger than this is given back after an exchange that used less
+// than a quarter of it: a run of large messages keeps its buffers, a large
+// message among small ones does not hold its memory for long.
 constexpr size_t keptCapacity = 4u << 20;
 
 void appendHead(std::string& head, size_t bodyLength)
@@ -28,9 +30,9 @@ void appendHead(std::string& head, size_t bodyLength)
             "\r\n";
 }
 
-void shrinkIfLarge(std::string& buffer)
+void trimBuffer(std::string& buffer, size_t used)
 {
-    if (buffer.capacity() > keptCapacity) {
+    if (buffer.capacity() > keptCapacity && used < buffer.capacity() / 4) {
         buffer.clear();
         buffer.shrink_to_fit();
     }
@@ -38,9 +40,25 @@ void shrinkIfLarge(std::string& buffer)
 
 } // namespace
 
-httpTransport::httpTransport(std::unique_ptr<byteStream> stream, int timeoutMs)
-    : stream(std::move(stream)), timeoutMs(timeoutMs)
+void exchangeBuffers::trim(size_t requestUsed, size_t replyUsed)
 {
+    trimBuffer(request, requestUsed);
+    trimBuffer(requestRecord.jsonBody, requestUsed);
+    trimBuffer(reply, replyUsed);
+    trimBuffer(responseRecord.jsonBody, replyUsed);
+}
+
+httpTransport::httpTransport(std::unique_ptr<byteStream> stream, int timeoutMs,
+                             std::shared_ptr<exchangeBuffers> buffers)
+    : stream(std::move(stream)),
+      timeoutMs(timeoutMs),
+      memory(std::move(buffers)),
+      head(memory->head),
+      request(memory->request),
+      reply(memory->reply),
+      input(memory->input)
+{
+    request.clear();
 }
 
 bool httpTransport::isOpen() const
@@ -138,14 +156,8 @@ uint32_t httpTransport::readEnd()
         throw damagedReply("bytes after the reply");
     if (!reader.keepAlive())
         stream->close();
-    releaseLargeBuffers();
+    memory->trim(requestBytes, reply.size());
     return static_cast<uint32_t>(replyRead);
-}
-
-void httpTransport::releaseLargeBuffers()
-{
-    shrinkIfLarge(reply);
-    shrinkIfLarge(request);
 }
 
 bool httpTransport::unfitForReuse() const

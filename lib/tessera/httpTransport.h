@@ -4,8 +4,9 @@
 // write and then reads the whole reply, within one deadline from the moment
 // the request is out, into a buffer that read() and borrow() serve.
 // readEnd() checks that the message used up the reply body and that nothing
-// else arrived after the reply. The buffers live with the connection, so
-// once they have grown a call allocates nothing.
+// else arrived after the reply. The buffers live with the connection and
+// pass to the connection that replaces it, so that once they have grown an
+// exchange allocates nothing.
 #ifndef TESSERA_HTTP_TRANSPORT_H
 #define TESSERA_HTTP_TRANSPORT_H
 
@@ -16,15 +17,31 @@
 #include <thrift/transport/TVirtualTransport.h>
 
 #include "byteStream.h"
+#include "commdef_types.h"
 #include "replyReader.h"
 
 namespace vant {
+
+// The memory of a connection's exchanges. A connection hands it to the one
+// that replaces it; two connections never use it at the same time.
+struct exchangeBuffers {
+    std::string head;     // the request's head, rebuilt for each request
+    std::string request;  // the request body being written
+    std::string reply;    // the reply body being read
+    std::unique_ptr<char[]> input;  // bytes received, before the reply reader takes them
+    // Records of the calls, for the callers of the connection.
+    com::vant::cbb::pkimid::msgRequest requestRecord;
+    com::vant::cbb::pkimid::msgResponse responseRecord;
+
+    // Gives back what a large exchange grew and this one barely used.
+    void trim(size_t requestUsed, size_t replyUsed);
+};
 
 class httpTransport : public apache::thrift::transport::TVirtualTransport<httpTransport> {
 public:
     // timeoutMs bounds connecting, sending a request and receiving a whole
     // reply; 0 waits without limit.
-    httpTransport(std::unique_ptr<byteStream> stream, int timeoutMs);
+    httpTransport(std::unique_ptr<byteStream> stream, int timeoutMs, std::shared_ptr<exchangeBuffers> buffers);
 
     bool isOpen() const override;
     void open() override;  // throws exchangeFailure
@@ -50,21 +67,21 @@ public:
     // Bytes of the last request and of its reply, heads included.
     uint64_t lastRequestBytes() const { return requestBytes; }
     uint64_t lastReplyBytes() const { return replyBytes; }
+    const std::shared_ptr<exchangeBuffers>& buffers() const { return memory; }
 
 private:
     void sendRequest();
     void receiveReply();
-    void releaseLargeBuffers();
 
     const std::unique_ptr<byteStream> stream;
     const int timeoutMs;
-    std::string head;     // the request's head, rebuilt for each request
-    std::string request;  // the request body being written
-    // Bytes received: those from inputStart to inputEnd are not yet taken.
-    std::unique_ptr<char[]> input;
+    const std::shared_ptr<exchangeBuffers> memory;
+    std::string& head;
+    std::string& request;
+    std::string& reply;
+    std::unique_ptr<char[]>& input;  // bytes from inputStart to inputEnd are not yet taken
     size_t inputStart = 0;
     size_t inputEnd = 0;
-    std::string reply;    // the reply body being read
     size_t replyRead = 0;
     uint64_t requestBytes = 0;
     uint64_t replyBytes = 0;

@@ -164,14 +164,14 @@ int32_t getReqidx()
     return vant::lock_inc(&g_reqIndex);
 }
 
-std::string requestText(const vpkiReq& in)
+std::string_view requestText(const vpkiReq& in)
 {
     if (in.jsonBody[0] != 0)
-        return std::string(in.jsonBody, strnlen(in.jsonBody, sizeof in.jsonBody));
+        return std::string_view(in.jsonBody, strnlen(in.jsonBody, sizeof in.jsonBody));
     if (in.body == nullptr || in.body->getData() == nullptr)
-        return std::string();
+        return std::string_view();
     const char* text = in.body->getData();
-    return std::string(text, strnlen(text, static_cast<size_t>(in.body->getSize())));
+    return std::string_view(text, strnlen(text, static_cast<size_t>(in.body->getSize())));
 }
 
 void tranferReq(pkimid::msgRequest& out, const vpkiReq& in, int reqid)
@@ -179,7 +179,8 @@ void tranferReq(pkimid::msgRequest& out, const vpkiReq& in, int reqid)
     out.reqid = reqid != 0 ? reqid : getReqidx();
     out.version = in.version;
     out.extend = in.extend;
-    out.jsonBody = requestText(in);
+    const std::string_view text = requestText(in);
+    out.jsonBody.assign(text.data(), text.size());
     out.msgType = in.msgType;
 }
 
