@@ -8,6 +8,16 @@
  * notification callback. There is one agent per process and no handle: every
  * function works on the process-wide agent.
  *
+ * The library sends the application's credentials, and takes the answers
+ * (signatures included), only from a service whose port belongs to root, a
+ * system account (below UID_MIN of /etc/login.defs) or the process's own
+ * user: on a machine with several users, anyone could otherwise listen on
+ * 127.0.0.1:18080 while the real service is down. Each new connection's other
+ * end is looked up in the kernel's socket table before its first byte is
+ * sent; a service of another ordinary user fails the call with
+ * VPKI_ERR_UNTRUSTED_SERVICE and receives nothing. Where the kernel's table
+ * cannot be read at all, the connection goes on (the debug hook says so).
+ *
  * Every function below is documented in the same form:
  *   what it does; parameters; results; thread-safety; callbacks (whether it
  *   may be called from inside one of the library's callbacks).
@@ -76,6 +86,7 @@
 #define VPKI_ERR_LOGIN_REFUSED 12     /* the service refused the credentials */
 #define VPKI_ERR_SERVICE_ERROR 13     /* signing: the service answered with an error result code */
 #define VPKI_ERR_NO_RESOURCES 14      /* memory or a thread could not be had */
+#define VPKI_ERR_UNTRUSTED_SERVICE 15 /* the service's port belongs to another ordinary user: nothing was sent */
 
 /* Target service of reqSync and reqAsync. */
 enum PKI_SERVICE {

@@ -18,6 +18,7 @@ enum class failKind {
     damagedReply,      // the reply is not a well-formed answer to the call
     replyTooLarge,     // the reply exceeds what the library accepts
     serviceException,  // the service answered with an exception
+    untrustedService,  // the service's end belongs to another ordinary user
 };
 
 class exchangeFailure : public std::runtime_error {

@@ -1,5 +1,6 @@
 #include "lastError.h"
 
+#include <algorithm>
 #include <cstring>
 #include <exception>
 #include <new>
@@ -31,6 +32,7 @@ int codeOf(failKind kind)
     case failKind::damagedReply: return VPKI_ERR_DAMAGED_REPLY;
     case failKind::replyTooLarge: return VPKI_ERR_REPLY_TOO_LARGE;
     case failKind::serviceException: return VPKI_ERR_SERVICE_EXCEPTION;
+    case failKind::untrustedService: return VPKI_ERR_UNTRUSTED_SERVICE;
     }
     return VPKI_ERR_DAMAGED_REPLY;
 }
@@ -100,7 +102,7 @@ const char* agentErrorString(int code)
         "success",        "agent not created",   "not logged in",     "bad argument",
         "cannot connect", "timed out",           "interrupted",       "connection lost",
         "HTTP status",    "damaged reply",       "service exception", "reply too large",
-        "login refused",  "service error",       "out of resources",
+        "login refused",  "service error",       "out of resources",  "untrusted service",
     };
     return code >= 0 && code < static_cast<int>(sizeof names / sizeof names[0]) ? names[code] : "unknown error";
 }

@@ -15,6 +15,8 @@
 #include <string>
 
 #include "failure.h"
+#include "log.h"
+#include "peerOwner.h"
 
 namespace vant {
 
@@ -114,6 +116,36 @@ void loopbackSocket::open(deadline by)
     }
     int one = 1;
     setsockopt(s, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+    requireTrustedService(s);
+}
+
+// Credentials go only to a service that belongs to root, a system account or
+// this process's user: on a shared machine any user can listen on the port
+// while the real service is down. Checked once per connection, before its
+// first byte.
+void loopbackSocket::requireTrustedService(int s)
+{
+    uid_t owner = 0;
+    switch (peerOwner(s, owner)) {
+    case peerLookup::found:
+        if (trustedOwner(owner))
+            return;
+        close();
+        throw exchangeFailure(failKind::untrustedService,
+                              "the service on 127.0.0.1:" + std::to_string(port) + " belongs to " +
+                                  describeUser(owner) +
+                                  ", neither root, a system account nor this process's user: nothing was sent");
+    case peerLookup::notFound:
+        close();
+        throw failure(failKind::connectionLost, "the service's end of the connection is not in the socket table");
+    case peerLookup::tableUnreadable: {
+        static std::once_flag once;
+        std::call_once(once, [] {
+            logLine("/proc/net/tcp cannot be read: the owner of the service is not checked");
+        });
+        return;
+    }
+    }
 }
 
 // Returns 0 when connected, else an errno value (ETIMEDOUT on time-out).

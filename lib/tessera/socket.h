@@ -26,7 +26,9 @@ public:
     loopbackSocket& operator=(const loopbackSocket&) = delete;
 
     bool isOpen() const override;
-    // cannotConnect, timedOut, or interrupted when interrupt() came first.
+    // cannotConnect, timedOut, or interrupted when interrupt() came first;
+    // untrustedService when the service's end belongs to another ordinary
+    // user (nothing is sent then).
     void open(deadline by) override;
     void close() override;
     // timedOut, interrupted or connectionLost.
@@ -39,6 +41,7 @@ public:
 
 private:
     int connectBy(int fd, deadline by) const;
+    void requireTrustedService(int fd);
     bool waitFor(int fd, int optName, deadline by, int& appliedMs);
     void throwIfInterrupted() const;
 

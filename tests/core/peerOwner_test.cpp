@@ -1,0 +1,95 @@
+// The owner of a loopback connection's other end, by both ways of asking the
+// kernel, for a service on an IPv4 socket and on a dual-stack IPv6 socket
+// (whose IPv4 connections the tables show as mapped addresses).
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include "peerOwner.h"
+
+namespace {
+
+// A listener on a free loopback port and one connection to it from 127.0.0.1.
+class connection {
+public:
+    explicit connection(int family)
+    {
+        server = socket(family, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        uint16_t port = 0;
+        if (family == AF_INET6) {
+            int off = 0;
+            setsockopt(server, IPPROTO_IPV6, IPV6_V6ONLY, &off, sizeof off);
+            sockaddr_in6 any{};
+            any.sin6_family = AF_INET6;
+            socklen_t length = sizeof any;
+            bind(server, reinterpret_cast<sockaddr*>(&any), length);
+            getsockname(server, reinterpret_cast<sockaddr*>(&any), &length);
+            port = any.sin6_port;
+        } else {
+            sockaddr_in loopback{};
+            loopback.sin_family = AF_INET;
+            loopback.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+            socklen_t length = sizeof loopback;
+            bind(server, reinterpret_cast<sockaddr*>(&loopback), length);
+            getsockname(server, reinterpret_cast<sockaddr*>(&loopback), &length);
+            port = loopback.sin_port;
+        }
+        listen(server, 4);
+        client = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in target{};
+        target.sin_family = AF_INET;
+        target.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        target.sin_port = port;
+        connected = connect(client, reinterpret_cast<sockaddr*>(&target), sizeof target) == 0;
+        accepted = accept(server, nullptr, nullptr);
+    }
+    ~connection()
+    {
+        close(client);
+        close(accepted);
+        close(server);
+    }
+
+    int server = -1;
+    int client = -1;
+    int accepted = -1;
+    bool connected = false;
+};
+
+TEST(peerOwner, bothWaysFindTheOwnerOfIPv4AndDualStackServices)
+{
+    for (int family : {AF_INET, AF_INET6}) {
+        SCOPED_TRACE(family == AF_INET ? "IPv4" : "dual stack");
+        connection c(family);
+        ASSERT_TRUE(c.connected);
+        for (auto lookup : {vant::peerOwnerByDiag, vant::peerOwnerByTable}) {
+            uid_t owner = 12345;
+            ASSERT_EQ(lookup(c.client, owner), vant::peerLookup::found);
+            EXPECT_EQ(owner, geteuid());
+        }
+    }
+}
+
+TEST(peerOwner, aClosedOtherEndIsNotFound)
+{
+    connection c(AF_INET);
+    ASSERT_TRUE(c.connected);
+    close(c.accepted);
+    c.accepted = -1;
+    uid_t owner = 0;
+    EXPECT_EQ(vant::peerOwner(c.client, owner), vant::peerLookup::notFound);
+}
+
+TEST(peerOwner, rootSystemAccountsAndTheOwnUserAreTrusted)
+{
+    EXPECT_TRUE(vant::trustedOwner(0));
+    EXPECT_TRUE(vant::trustedOwner(999));
+    EXPECT_TRUE(vant::trustedOwner(geteuid()));
+    EXPECT_FALSE(vant::trustedOwner(geteuid() == 4242 ? 4243 : 4242));
+    EXPECT_EQ(vant::describeUser(0), "uid 0 (root)");
+}
+
+} // namespace
