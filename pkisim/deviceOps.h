@@ -21,6 +21,10 @@ operation findOperation(const std::string& service, const std::string& method);
 // ("deviceOperator", "enrollPlugin", "signxPlugin", "vmailPlugin").
 bool hasService(const std::string& service);
 
+// {"devID","label","keyType"}: a device as getDevices lists it and as the
+// device events name it.
+nlohmann::json deviceSummary(const deviceSpec& device);
+
 namespace ops {
 
 // Devices (deviceOps.cpp).

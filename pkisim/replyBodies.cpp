@@ -1,5 +1,7 @@
 #include "replyBodies.h"
 
+#include "deviceOps.h"
+
 namespace pkisim {
 
 std::string jsonText(const nlohmann::json& value) {
@@ -16,7 +18,9 @@ std::string loginBody(const sessionInfo& session, int32_t timeoutSeconds, uint16
 }
 
 std::string deviceEventBody(const deviceSpec& device, const std::string& what) {
-    return jsonText({{"devId", device.devId}, {"label", device.label}, {"keyType", device.keyType}, {"event", what}});
+    nlohmann::json body = deviceSummary(device);
+    body["event"] = what;
+    return jsonText(body);
 }
 
 std::string sessionClosedBody(int64_t sessionID, const std::string& reason) {

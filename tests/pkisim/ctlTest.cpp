@@ -90,7 +90,7 @@ TEST_F(ctlTest, scriptsDriveDevicesSessionsEventsAndFaults) {
     EXPECT_EQ(ctl({"insert", "--id", "CTL-1", "--key", "ECC", "--label", "from a script"})["devId"], "CTL-1");
     ctl({"modify", "CTL-1", "renamed"});
     ctl({"remove", "CTL-1"});
-    ctl({"event", "inserted", R"({"devId":"SCRIPTED"})"});
+    ctl({"event", "inserted", R"({"devID":"SCRIPTED"})"});
     std::vector<int32_t> types;
     int64_t cursor = 0;
     for (const wire::msgResponse& event : client.drain(ticket, cursor))
