@@ -4,10 +4,6 @@
 
 namespace pkisim {
 
-std::string jsonText(const nlohmann::json& value) {
-    return value.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
-}
-
 std::string errorBody(const std::string& why) { return jsonText({{"error", why}}); }
 
 std::string loginBody(const sessionInfo& session, int32_t timeoutSeconds, uint16_t notifyPort) {

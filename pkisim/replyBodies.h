@@ -7,12 +7,11 @@
 
 #include <nlohmann/json.hpp>
 
+#include "deviceRequest.h"
 #include "simServer.h"
 
 namespace pkisim {
 
-// Text of a JSON value; invalid UTF-8 taken from a client is replaced, never thrown on.
-std::string jsonText(const nlohmann::json& value);
 // {"error": why}
 std::string errorBody(const std::string& why);
 // {"sessionID","ticket","timeout","notifyPort"}, every member a decimal or plain string.
