@@ -195,17 +195,4 @@ TEST_F(ctlTest, aServiceManagerLearnsWhenTheServiceIsReadyAndWhenItStops) {
     }
 }
 
-TEST_F(ctlTest, helpTextsNameEveryFlagAndCommand) {
-    const childResult help = run({"--help"});
-    EXPECT_EQ(help.status, 0);
-    for (const char* flag : {"--port", "--notify-port", "--timeout", "--long-poll", "--keys", "--apps", "--control",
-                             "--no-control", "--max-body", "--record-limit", "--verbose", "--version"})
-        EXPECT_NE(help.out.find(flag), std::string::npos) << flag;
-    const childResult ctlHelp = run({"ctl", "--help"});
-    EXPECT_EQ(ctlHelp.status, 0);
-    for (const char* command : {"status", "devices", "insert", "remove", "modify", "sessions", "close-session",
-                                "expire-session", "event", "fault", "clear-faults", "calls"})
-        EXPECT_NE(ctlHelp.out.find(command), std::string::npos) << command;
-}
-
 } // namespace

@@ -33,18 +33,14 @@ std::vector<std::string> drain(serviceClient& client, const wire::sessionTicket&
     return devIds;
 }
 
-class eventTest : public ::testing::Test {
+class eventTest : public serviceTest {
 protected:
-    void SetUp() override { service.start(); }
-
     std::string insert(const std::string& devId) {
         pkisim::deviceSpec spec;
         spec.devId = devId;
         spec.keyType = "ECC";
         return service.insertDevice(spec);
     }
-
-    pkisim::server service{freePorts()};
 };
 
 TEST_F(eventTest, deviceChangesArriveInOrderWithConsecutiveCursors) {
