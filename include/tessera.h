@@ -28,7 +28,7 @@
 
 /* Version of this interface. */
 #define TESSERA_VERSION_MAJOR 0
-#define TESSERA_VERSION_MINOR 1
+#define TESSERA_VERSION_MINOR 2
 #define TESSERA_VERSION_PATCH 0
 
 /* Capacity of the text field of vpkiReq and vpkiResp, terminating zero included. */
