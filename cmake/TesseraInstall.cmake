@@ -42,3 +42,11 @@ foreach(_tool pkisim tessera_cli)
   set_target_properties(${_tool} PROPERTIES INSTALL_RPATH "$ORIGIN/${_libFromBin}")
   install(TARGETS ${_tool} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT tools)
 endforeach()
+
+# systemd units for pkisim (not enabled by the install), and its guide.
+install(FILES ${PROJECT_SOURCE_DIR}/dist/systemd/system/pkisim.service
+  DESTINATION lib/systemd/system COMPONENT tools)
+install(FILES ${PROJECT_SOURCE_DIR}/dist/systemd/user/pkisim.service
+  DESTINATION lib/systemd/user COMPONENT tools)
+install(FILES ${PROJECT_SOURCE_DIR}/pkisim/README.md ${PROJECT_SOURCE_DIR}/pkisim/BODIES.md
+  DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/tessera-tools/pkisim COMPONENT tools)
