@@ -1,4 +1,4 @@
-/*
+/** @file
  * tessera.h - client interface of the local PKI service.
  *
  * An application creates the agent once, logs in with its application name,
@@ -26,25 +26,25 @@
 #define TESSERA_API
 #endif
 
-/* Version of this interface. */
+/** Version of this interface. */
 #define TESSERA_VERSION_MAJOR 0
 #define TESSERA_VERSION_MINOR 2
 #define TESSERA_VERSION_PATCH 0
 
-/* Capacity of the text field of vpkiReq and vpkiResp, terminating zero included. */
+/** Capacity of the text field of vpkiReq and vpkiResp, terminating zero included. */
 #define VPKI_JSON_CAPACITY 8192
 
-/* Results of rsaSignData and eccSignData. */
+/** Results of rsaSignData and eccSignData. */
 #define VPKI_SIGN_OK 0u
 #define VPKI_SIGN_FAILED 0x0A000001u
 
-/* Size of the signature block written by eccSignData: r then s, 64 bytes each. */
+/** Size of the signature block written by eccSignData: r then s, 64 bytes each. */
 #define VPKI_ECC_SIGNATURE_SIZE 128
 
-/* Largest signature rsaSignData writes; a buffer of this size always suffices. */
+/** Largest signature rsaSignData writes; a buffer of this size always suffices. */
 #define VPKI_RSA_SIGNATURE_MAX 4095
 
-/*
+/**
  * Largest data length the signing shortcuts accept when the three key names are
  * empty: the request body holds at most 1023 characters, of which the fixed
  * text takes 62, leaving 961 for the names and the Base64 text of the data.
@@ -53,17 +53,17 @@
  */
 #define VPKI_SIGN_DATA_MAX 720
 
-/* Target service of reqSync and reqAsync. */
+/** Target service of reqSync and reqAsync. */
 enum PKI_SERVICE {
-    ENROLLSERVICE = 0, /* enrolment: key pairs, certificate requests, imports */
-    DEVSERVICE = 1,    /* devices, PINs, applications, containers, keys */
-    SIGNXSERVICE = 2,  /* signatures, signed messages, envelopes */
-    VMAILSERVICE = 3   /* secure mail */
+    ENROLLSERVICE = 0, /**< enrolment: key pairs, certificate requests, imports */
+    DEVSERVICE = 1,    /**< devices, PINs, applications, containers, keys */
+    SIGNXSERVICE = 2,  /**< signatures, signed messages, envelopes */
+    VMAILSERVICE = 3   /**< secure mail */
 };
 
 namespace vant {
 
-/*
+/**
  * Growable byte buffer, always followed by a zero byte so that its content can
  * be read as a zero-terminated string. data is null exactly when size is 0.
  * Not copyable: a copy would share the owned bytes.
@@ -75,14 +75,14 @@ public:
     CByteArray(const CByteArray&) = delete;
     CByteArray& operator=(const CByteArray&) = delete;
 
-    /* Number of content bytes (the trailing zero byte not counted). */
+    /** Number of content bytes (the trailing zero byte not counted). */
     int64_t getSize() const { return size; }
 
-    /* First content byte, or null when the buffer is empty. */
+    /** First content byte, or null when the buffer is empty. */
     char* getData() { return data; }
     const char* getData() const { return data; }
 
-    /*
+    /**
      * Resizes to n content bytes followed by a zero byte.
      * n < 0: throws the C string "InvalidArgExcption"; the buffer is unchanged.
      * n == 0: the buffer becomes empty.
@@ -106,7 +106,7 @@ public:
         size = n;
     }
 
-    /* The content up to its first zero byte; empty when the buffer is empty. */
+    /** The content up to its first zero byte; empty when the buffer is empty. */
     std::string getDataString() const { return data == nullptr ? std::string() : std::string(data); }
 
 private:
@@ -121,7 +121,7 @@ private:
     int64_t size;
 };
 
-/*
+/**
  * A queued asynchronous request, as the response callback sees it through
  * vpkiAsyncMsg::req. reqid is the id that reqAsync returned. Not copyable; a
  * move hands the body buffer over and leaves the source without one.
@@ -158,18 +158,18 @@ struct stRequest {
 
 } /* namespace vant */
 
-/*
+/**
  * Request record, filled by the application. The text in jsonBody is sent when
  * its first byte is not 0; otherwise the content of body up to its first zero
  * byte. reqid is for the application's own use; the library never reads it.
  */
 struct vpkiReq {
     int32_t reqid;
-    int32_t msgType; /* selects the service method; see docs/catalogue.md */
+    int32_t msgType; /**< selects the service method; see docs/catalogue.md */
     int32_t version;
     int64_t extend;
     char jsonBody[VPKI_JSON_CAPACITY];
-    vant::CByteArray* body; /* owned; for texts of any length */
+    vant::CByteArray* body; /**< owned; for texts of any length */
 
     vpkiReq() : reqid(0), msgType(0), version(0), extend(0), body(new vant::CByteArray)
     {
@@ -184,7 +184,7 @@ struct vpkiReq {
     vpkiReq& operator=(const vpkiReq&) = delete;
 };
 
-/*
+/**
  * Response record, filled by the library. jsonBody holds the first 8191
  * characters of the response text; body holds the whole text and a zero byte
  * (body->getSize() is the text length + 1).
@@ -193,10 +193,10 @@ struct vpkiResp {
     int32_t respid;
     int32_t msgType;
     int32_t version;
-    int32_t errCode; /* the service's result code, passed on unchanged */
+    int32_t errCode; /**< the service's result code, passed on unchanged */
     int64_t extend;
     char jsonBody[VPKI_JSON_CAPACITY];
-    vant::CByteArray* body; /* owned */
+    vant::CByteArray* body; /**< owned */
 
     vpkiResp() : respid(0), msgType(0), version(0), errCode(0), extend(0), body(new vant::CByteArray)
     {
@@ -211,7 +211,7 @@ struct vpkiResp {
     vpkiResp& operator=(const vpkiResp&) = delete;
 };
 
-/*
+/**
  * The record that the first argument of agentRespCB points to. type is the
  * PKI_SERVICE given to reqAsync, req the queued request (req->reqid is the id
  * reqAsync returned), param the param given to reqAsync. Valid only during the
@@ -223,13 +223,13 @@ struct vpkiAsyncMsg {
     void* param;
 };
 
-/* The id that reqAsync returned for the request a response callback reports. */
+/** The id that reqAsync returned for the request a response callback reports. */
 inline int32_t vpkiAsyncReqId(const void* msg)
 {
     return static_cast<const vpkiAsyncMsg*>(msg)->req->reqid;
 }
 
-/*
+/**
  * Notification callback: one call per event (device inserted, removed or
  * modified, session closed), on the library's notification thread, in the
  * order the service reported them. resp and its buffers live only during the
@@ -237,7 +237,7 @@ inline int32_t vpkiAsyncReqId(const void* msg)
  */
 typedef void (*agentNotifyFunc)(vpkiResp* resp, void* param);
 
-/*
+/**
  * Response callback: one call per request accepted by reqAsync, on the
  * library's worker thread, in the order the requests were accepted. msg points
  * to a vpkiAsyncMsg (see vpkiAsyncReqId). When the request failed, resp is as
@@ -250,144 +250,166 @@ typedef void (*agentRespCB)(void* msg, vpkiResp* resp, void* param);
 extern "C" {
 #endif
 
-/*
+/**
  * createAgent - set the agent up: store the callbacks, start the worker that
  * carries asynchronous requests, and build (not open) the connection to the
  * service on 127.0.0.1:18080. Does not contact the service.
  *
- * notifyFunc:  notification callback, or null to receive no notifications.
- * respCB:      response callback of reqAsync, or null to discard responses.
- * notifyParam: passed unchanged to every notifyFunc call. A repeated
- *              createAgent replaces the callbacks but keeps the first
- *              notifyParam until releaseAgent.
+ * @param notifyFunc  notification callback, or null to receive no notifications.
+ * @param respCB      response callback of reqAsync, or null to discard responses.
+ * @param notifyParam passed unchanged to every notifyFunc call. A repeated
+ *                    createAgent replaces the callbacks but keeps the first
+ *                    notifyParam until releaseAgent.
  *
- * Returns true when the agent is set up; false when the worker or the
+ * @return true when the agent is set up; false when the worker or the
  * connection could not be set up (everything set up is undone).
  *
- * Thread-safety: call from one thread, not concurrently with any other
+ * @par Thread-safety
+ * call from one thread, not concurrently with any other
  * function of this interface.
- * Callbacks: must not be called from a callback.
+ * @par Callbacks
+ * must not be called from a callback.
  */
 TESSERA_API bool createAgent(agentNotifyFunc notifyFunc, agentRespCB respCB, void* notifyParam);
 
-/*
+/**
  * loginAgent - open a session with the service. On acceptance the session
  * ticket is stored, requests are accepted from now on, and the notification
  * thread starts. A login while logged in replaces the session.
  *
- * appName, appID, token: the application's credentials; each at most 64
- *              characters, none null (an empty string is allowed).
+ * @param appName the application's name: at most 64 characters, not null (an
+ *                empty string is allowed).
+ * @param appID   the application's id, the same.
+ * @param token   the application's token, the same.
  *
- * Returns true when the service accepted the login and the notification side
+ * @return true when the service accepted the login and the notification side
  * is up. Returns false, with nothing sent, for a null or over-long argument
  * or when called before createAgent or after releaseAgent; false when the
  * service cannot be reached, times out (15 s), refuses (the line
  * "login failure." is written to standard output), or answers without a
  * complete session. A refused or failed login changes nothing stored.
  *
- * Thread-safety: safe from any thread; waits for a request in progress.
- * Callbacks: may be called from a callback.
+ * @par Thread-safety
+ * safe from any thread; waits for a request in progress.
+ * @par Callbacks
+ * may be called from a callback.
  */
 TESSERA_API bool loginAgent(const char* appName, const char* appID, const char* token);
 
-/*
+/**
  * logoutAgent - end the session. New requests are refused from now on,
  * whatever the outcome; the notification thread ends by itself.
  *
- * Returns true when the service received the logout; false when it could not
+ * @return true when the service received the logout; false when it could not
  * be reached or the agent was never created (requests are refused all the
  * same).
  *
- * Thread-safety: safe from any thread; waits for a request in progress.
- * Callbacks: may be called from a callback.
+ * @par Thread-safety
+ * safe from any thread; waits for a request in progress.
+ * @par Callbacks
+ * may be called from a callback.
  */
 TESSERA_API bool logoutAgent(void);
 
-/*
+/**
  * reqSync - send one request and wait for the service's answer.
  *
- * service: target service; a value outside 0..3 fails.
- * req:     the request; the library does not keep it.
- * resp:    filled with the answer on success; untouched on failure.
+ * @param service target service; a value outside 0..3 fails.
+ * @param req     the request; the library does not keep it.
+ * @param resp    filled with the answer on success; untouched on failure.
  *
- * Returns true when the service answered: resp holds the answer, whose
+ * @return true when the service answered: resp holds the answer, whose
  * errCode is the service's verdict (a message type that the service has no
  * method for is answered locally with an empty response). Returns false when
  * not logged in, for a null argument or an unknown service, and when the
  * exchange failed (service unreachable, 15 s time-out, an exception or a
  * malformed reply from the service).
  *
- * Thread-safety: safe from any thread; one exchange runs at a time, the others
+ * @par Thread-safety
+ * safe from any thread; one exchange runs at a time, the others
  * wait.
- * Callbacks: may be called from a callback.
+ * @par Callbacks
+ * may be called from a callback.
  */
 TESSERA_API bool reqSync(enum PKI_SERVICE service, const vpkiReq* req, vpkiResp* resp);
 
-/*
+/**
  * reqAsync - queue one request for the library's worker, which sends it and
  * hands the answer to the response callback of createAgent.
  *
- * service: target service; any value is queued, an unknown one reaches the
- *          callback with an empty response.
- * req:     the request; copied at once, the application may reuse it.
- * param:   passed unchanged to the response callback.
+ * @param service target service; any value is queued, an unknown one reaches
+ *                the callback with an empty response.
+ * @param req     the request; copied at once, the application may reuse it.
+ * @param param   passed unchanged to the response callback.
  *
- * Returns the request's id (non-zero, also found by vpkiAsyncReqId in the
+ * @return the request's id (non-zero, also found by vpkiAsyncReqId in the
  * callback); 0 when not logged in, for a null req, or when the request could
  * not be queued. Every non-zero id gets exactly one callback.
  *
- * Thread-safety: safe from any thread.
- * Callbacks: may be called from a callback; the request queues behind those
+ * @par Thread-safety
+ * safe from any thread.
+ * @par Callbacks
+ * may be called from a callback; the request queues behind those
  * already waiting.
  */
 TESSERA_API int32_t reqAsync(enum PKI_SERVICE service, const vpkiReq* req, void* param);
 
-/*
+/**
  * releaseAgent - stop the agent: refuse new requests, end the notification
  * thread, and stop the worker after it has handed every queued request to the
  * response callback with an empty response. Returns within about a second
  * whatever the service does. Does not log out. createAgent may follow.
  *
- * Thread-safety: call from one thread, not concurrently with any other
+ * @par Thread-safety
+ * call from one thread, not concurrently with any other
  * function of this interface.
- * Callbacks: must not be called from a callback (the thread would wait for
+ * @par Callbacks
+ * must not be called from a callback (the thread would wait for
  * itself).
  */
 TESSERA_API void releaseAgent(void);
 
-/*
+/**
  * rsaSignData - sign data with an RSA key on a device.
  *
- * url:          key location, a JSON object with the string members "devId",
- *               "applicationName" and "containerName".
- * data:         the bytes to sign (may be null when dataLen is 0).
- * dataLen:      their count; see VPKI_SIGN_DATA_MAX.
- * signature:    receives the signature; VPKI_RSA_SIGNATURE_MAX bytes suffice.
- * signatureLen: receives the signature's length.
+ * @param url          key location, a JSON object with the string members
+ *                     "devId", "applicationName" and "containerName".
+ * @param data         the bytes to sign (may be null when dataLen is 0).
+ * @param dataLen      their count; see VPKI_SIGN_DATA_MAX.
+ * @param signature    receives the signature; VPKI_RSA_SIGNATURE_MAX bytes
+ *                     suffice.
+ * @param signatureLen receives the signature's length.
  *
- * Returns VPKI_SIGN_OK, or VPKI_SIGN_FAILED with both outputs untouched: bad
+ * @return VPKI_SIGN_OK, or VPKI_SIGN_FAILED with both outputs untouched: bad
  * or null arguments, data too long, not logged in (the line
  * "call reqSync failrue for rsaSignData." is written to standard output when
  * the request could not be carried), or an answer without a valid signature.
  *
- * Thread-safety: safe from any thread.
- * Callbacks: may be called from a callback.
+ * @par Thread-safety
+ * safe from any thread.
+ * @par Callbacks
+ * may be called from a callback.
  */
 TESSERA_API uint32_t rsaSignData(const char* url, const unsigned char* data, uint32_t dataLen,
                                  unsigned char* signature, uint32_t* signatureLen);
 
-/*
+/**
  * eccSignData - sign data with an ECC key on a device.
  *
- * url, data, dataLen: as for rsaSignData.
- * signature: receives VPKI_ECC_SIGNATURE_SIZE bytes: r in the first 64 bytes,
- *            s in the last 64, each right-aligned (big-endian, zero-padded).
+ * @param url       as for rsaSignData.
+ * @param data      as for rsaSignData.
+ * @param dataLen   as for rsaSignData.
+ * @param signature receives VPKI_ECC_SIGNATURE_SIZE bytes: r in the first 64
+ *                  bytes, s in the last 64, each right-aligned (big-endian,
+ *                  zero-padded).
  *
- * Returns VPKI_SIGN_OK, or VPKI_SIGN_FAILED with the output untouched (as for
+ * @return VPKI_SIGN_OK, or VPKI_SIGN_FAILED with the output untouched (as for
  * rsaSignData, but nothing is written to standard output).
  *
- * Thread-safety: safe from any thread.
- * Callbacks: may be called from a callback.
+ * @par Thread-safety
+ * safe from any thread.
+ * @par Callbacks
+ * may be called from a callback.
  */
 TESSERA_API uint32_t eccSignData(const char* url, const unsigned char* data, uint32_t dataLen,
                                  unsigned char* signature);
