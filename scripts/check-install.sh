@@ -24,7 +24,7 @@ programs=""
 
 # A program compiled with `pkg-config --cflags --libs tessera`; the run path
 # lets it find the library without ldconfig.
-# usage: consumer_pkgconfig COMPILER SOURCE
+# usage: consumer_pkgconfig COMPILER SOURCE     (COMPILER c++, or cc for C)
 consumer_pkgconfig() {
     out="$work/pkgconfig-$(basename "$2")"
     libdir=$(pkg-config --variable=libdir tessera)
