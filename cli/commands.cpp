@@ -1,6 +1,20 @@
 #include "commands.h"
 
 namespace cli {
+namespace {
+
+std::vector<completion::option> completionOptions(const std::vector<optionSpec>& specs)
+{
+    std::vector<completion::option> words;
+    for (const optionSpec& spec : specs) {
+        words.push_back({"--" + spec.name, spec.takesValue});
+        if (spec.name == "help")
+            words.push_back({"-h", false});
+    }
+    return words;
+}
+
+} // namespace
 
 const std::vector<command>& commands()
 {
@@ -51,6 +65,22 @@ std::string generalHelp()
         "\n"
         "Run 'tessera COMMAND --help' for the details of a command.\n";
     return text;
+}
+
+completion::level completionTable()
+{
+    const std::vector<completion::option> global = completionOptions(globalOptionSpecs());
+    completion::level top{global, {}};
+    completion::level help;  // "help COMMAND"
+    for (const command& c : commands()) {
+        completion::level next{global, {}};
+        const std::vector<completion::option> own = completionOptions(c.options);
+        next.options.insert(next.options.end(), own.begin(), own.end());
+        top.commands.push_back({c.name, next});
+        help.commands.push_back({c.name, {}});
+    }
+    top.commands.push_back({"help", help});
+    return top;
 }
 
 } // namespace cli

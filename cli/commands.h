@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "arguments.h"
+#include "bashCompletion.h"
 #include "output.h"
 #include "settings.h"
 
@@ -40,6 +41,9 @@ const std::vector<command>& commands();
 const command* findCommand(const std::string& name);
 
 std::string generalHelp();
+
+// The commands and options, for the bash completion script.
+completion::level completionTable();
 
 } // namespace cli
 

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "arguments.h"
+#include "bashCompletion.h"
 #include "commands.h"
 #include "exitCodes.h"
 #include "output.h"
@@ -78,6 +79,11 @@ std::string helpHint(const std::string& commandName)
 
 int main(int argc, char** argv)
 {
+    // Not in the help: the build writes the installed completion script with it.
+    if (argc == 2 && std::string(argv[1]) == "--bash-completion") {
+        std::fputs(completion::bashScript("tessera", cli::completionTable()).c_str(), stdout);
+        return cli::exitOk;
+    }
     std::string commandName;
     try {
         FILE* stream = cli::separateLibraryDiagnostics();

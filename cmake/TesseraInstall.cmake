@@ -1,8 +1,17 @@
 # Install rules: the library with its header, a CMake package config
 # (find_package(tessera) -> tessera::tessera), a pkg-config file, pkisim and
-# the tessera command.
+# the tessera command. Every installed file finds the others relative to its
+# own place, so the tree works under any --prefix given to `cmake --install`.
+# Components: runtime (the library), development (header, link, package
+# files), tools (the commands).
 
 include(CMakePackageConfigHelpers)
+
+foreach(_dir LIBDIR INCLUDEDIR BINDIR)
+  if(IS_ABSOLUTE "${CMAKE_INSTALL_${_dir}}")
+    message(FATAL_ERROR "CMAKE_INSTALL_${_dir} must be relative to the prefix")
+  endif()
+endforeach()
 
 install(TARGETS tessera EXPORT tesseraTargets
   LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT runtime NAMELINK_COMPONENT development
@@ -19,12 +28,25 @@ install(FILES ${CMAKE_CURRENT_BINARY_DIR}/tesseraConfig.cmake
               ${CMAKE_CURRENT_BINARY_DIR}/tesseraConfigVersion.cmake
   DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/tessera COMPONENT development)
 
+# The pkg-config file names its prefix relative to its own folder.
+set(_pcdir ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
+file(RELATIVE_PATH TESSERA_PC_TO_PREFIX /${_pcdir} /)
+string(REGEX REPLACE "/$" "" TESSERA_PC_TO_PREFIX "${TESSERA_PC_TO_PREFIX}")
 configure_file(${CMAKE_CURRENT_LIST_DIR}/tessera.pc.in ${CMAKE_CURRENT_BINARY_DIR}/tessera.pc @ONLY)
-install(FILES ${CMAKE_CURRENT_BINARY_DIR}/tessera.pc
-  DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig COMPONENT development)
+install(FILES ${CMAKE_CURRENT_BINARY_DIR}/tessera.pc DESTINATION ${_pcdir} COMPONENT development)
 
+# The commands find the library beside them ($ORIGIN/../lib/...), wherever
+# the tree is installed; no ldconfig or LD_LIBRARY_PATH is needed for them.
+file(RELATIVE_PATH _libFromBin /${CMAKE_INSTALL_BINDIR} /${CMAKE_INSTALL_LIBDIR})
 foreach(_tool pkisim tessera_cli)
-  if(TARGET ${_tool})
-    install(TARGETS ${_tool} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT tools)
-  endif()
+  set_target_properties(${_tool} PROPERTIES INSTALL_RPATH "$ORIGIN/${_libFromBin}")
+  install(TARGETS ${_tool} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT tools)
 endforeach()
+
+# systemd units for pkisim (not enabled by the install), and its guide.
+install(FILES ${PROJECT_SOURCE_DIR}/dist/systemd/system/pkisim.service
+  DESTINATION lib/systemd/system COMPONENT tools)
+install(FILES ${PROJECT_SOURCE_DIR}/dist/systemd/user/pkisim.service
+  DESTINATION lib/systemd/user COMPONENT tools)
+install(FILES ${PROJECT_SOURCE_DIR}/pkisim/README.md ${PROJECT_SOURCE_DIR}/pkisim/BODIES.md
+  DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/tessera-tools/pkisim COMPONENT tools)

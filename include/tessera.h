@@ -1,4 +1,4 @@
-/*
+/** @file
  * tessera.h - client interface of the local PKI service.
  *
  * An application creates the agent once, logs in with its application name,
@@ -40,25 +40,25 @@
 #define TESSERA_API
 #endif
 
-/* Version of this interface. */
+/** Version of this interface. */
 #define TESSERA_VERSION_MAJOR 0
-#define TESSERA_VERSION_MINOR 1
+#define TESSERA_VERSION_MINOR 2
 #define TESSERA_VERSION_PATCH 0
 
-/* Capacity of the text field of vpkiReq and vpkiResp, terminating zero included. */
+/** Capacity of the text field of vpkiReq and vpkiResp, terminating zero included. */
 #define VPKI_JSON_CAPACITY 8192
 
-/* Results of rsaSignData and eccSignData. */
+/** Results of rsaSignData and eccSignData. */
 #define VPKI_SIGN_OK 0u
 #define VPKI_SIGN_FAILED 0x0A000001u
 
-/* Size of the signature block written by eccSignData: r then s, 64 bytes each. */
+/** Size of the signature block written by eccSignData: r then s, 64 bytes each. */
 #define VPKI_ECC_SIGNATURE_SIZE 128
 
-/* Largest signature rsaSignData writes; a buffer of this size always suffices. */
+/** Largest signature rsaSignData writes; a buffer of this size always suffices. */
 #define VPKI_RSA_SIGNATURE_MAX 4095
 
-/*
+/**
  * Largest data length the signing shortcuts accept when the three key names are
  * empty: the request body holds at most 1023 characters, of which the fixed
  * text takes 62, leaving 961 for the names and the Base64 text of the data.
@@ -67,40 +67,40 @@
  */
 #define VPKI_SIGN_DATA_MAX 720
 
-/*
+/**
  * Why a call failed: the codes of agentLastError. Each call of this interface
  * sets the calling thread's code, VPKI_OK when it succeeded.
  */
-#define VPKI_OK 0                     /* the call succeeded */
-#define VPKI_ERR_NOT_CREATED 1        /* no agent: createAgent first (or again after releaseAgent) */
-#define VPKI_ERR_NOT_LOGGED_IN 2      /* no session: loginAgent first (or again after logoutAgent) */
-#define VPKI_ERR_BAD_ARGUMENT 3       /* a null, over-long or out-of-range argument */
-#define VPKI_ERR_CANNOT_CONNECT 4     /* nothing accepts connections on the service's port */
-#define VPKI_ERR_TIMED_OUT 5          /* the service's reply was not complete in time */
-#define VPKI_ERR_INTERRUPTED 6        /* releaseAgent or logoutAgent ended the call */
-#define VPKI_ERR_CONNECTION_LOST 7    /* the service closed or reset the connection mid-exchange */
-#define VPKI_ERR_HTTP_STATUS 8        /* the service answered with an HTTP status other than 200 */
-#define VPKI_ERR_DAMAGED_REPLY 9      /* the reply was not a well-formed answer to the request */
-#define VPKI_ERR_SERVICE_EXCEPTION 10 /* the service answered with an exception */
-#define VPKI_ERR_REPLY_TOO_LARGE 11   /* the reply exceeded what the library accepts (256 MiB) */
-#define VPKI_ERR_LOGIN_REFUSED 12     /* the service refused the credentials */
-#define VPKI_ERR_SERVICE_ERROR 13     /* signing: the service answered with an error result code */
-#define VPKI_ERR_NO_RESOURCES 14      /* memory or a thread could not be had */
-#define VPKI_ERR_UNTRUSTED_SERVICE 15 /* the service's port belongs to another ordinary user: nothing was sent */
+#define VPKI_OK 0                     /**< the call succeeded */
+#define VPKI_ERR_NOT_CREATED 1        /**< no agent: createAgent first (or again after releaseAgent) */
+#define VPKI_ERR_NOT_LOGGED_IN 2      /**< no session: loginAgent first (or again after logoutAgent) */
+#define VPKI_ERR_BAD_ARGUMENT 3       /**< a null, over-long or out-of-range argument */
+#define VPKI_ERR_CANNOT_CONNECT 4     /**< nothing accepts connections on the service's port */
+#define VPKI_ERR_TIMED_OUT 5          /**< the service's reply was not complete in time */
+#define VPKI_ERR_INTERRUPTED 6        /**< releaseAgent or logoutAgent ended the call */
+#define VPKI_ERR_CONNECTION_LOST 7    /**< the service closed or reset the connection mid-exchange */
+#define VPKI_ERR_HTTP_STATUS 8        /**< the service answered with an HTTP status other than 200 */
+#define VPKI_ERR_DAMAGED_REPLY 9      /**< the reply was not a well-formed answer to the request */
+#define VPKI_ERR_SERVICE_EXCEPTION 10 /**< the service answered with an exception */
+#define VPKI_ERR_REPLY_TOO_LARGE 11   /**< the reply exceeded what the library accepts (256 MiB) */
+#define VPKI_ERR_LOGIN_REFUSED 12     /**< the service refused the credentials */
+#define VPKI_ERR_SERVICE_ERROR 13     /**< signing: the service answered with an error result code */
+#define VPKI_ERR_NO_RESOURCES 14      /**< memory or a thread could not be had */
+#define VPKI_ERR_UNTRUSTED_SERVICE 15 /**< the service's port belongs to another ordinary user: nothing was sent */
 
-/* Target service of reqSync and reqAsync. */
+/** Target service of reqSync and reqAsync. */
 enum PKI_SERVICE {
-    ENROLLSERVICE = 0, /* enrolment: key pairs, certificate requests, imports */
-    DEVSERVICE = 1,    /* devices, PINs, applications, containers, keys */
-    SIGNXSERVICE = 2,  /* signatures, signed messages, envelopes */
-    VMAILSERVICE = 3   /* secure mail */
+    ENROLLSERVICE = 0, /**< enrolment: key pairs, certificate requests, imports */
+    DEVSERVICE = 1,    /**< devices, PINs, applications, containers, keys */
+    SIGNXSERVICE = 2,  /**< signatures, signed messages, envelopes */
+    VMAILSERVICE = 3   /**< secure mail */
 };
 
 #ifdef __cplusplus
 
 namespace vant {
 
-/*
+/**
  * Growable byte buffer, always followed by a zero byte so that its content can
  * be read as a zero-terminated string. data is null exactly when size is 0.
  * Not copyable: a copy would share the owned bytes.
@@ -112,14 +112,14 @@ public:
     CByteArray(const CByteArray&) = delete;
     CByteArray& operator=(const CByteArray&) = delete;
 
-    /* Number of content bytes (the trailing zero byte not counted). */
+    /** Number of content bytes (the trailing zero byte not counted). */
     int64_t getSize() const { return size; }
 
-    /* First content byte, or null when the buffer is empty. */
+    /** First content byte, or null when the buffer is empty. */
     char* getData() { return data; }
     const char* getData() const { return data; }
 
-    /*
+    /**
      * Resizes to n content bytes followed by a zero byte.
      * n < 0: throws the C string "InvalidArgExcption"; the buffer is unchanged.
      * n == 0: the buffer becomes empty.
@@ -143,7 +143,7 @@ public:
         size = n;
     }
 
-    /* The content up to its first zero byte; empty when the buffer is empty. */
+    /** The content up to its first zero byte; empty when the buffer is empty. */
     std::string getDataString() const { return data == nullptr ? std::string() : std::string(data); }
 
 private:
@@ -158,7 +158,7 @@ private:
     int64_t size;
 };
 
-/*
+/**
  * A queued asynchronous request, as the response callback sees it through
  * vpkiAsyncMsg::req. reqid is the id that reqAsync returned. Not copyable; a
  * move hands the body buffer over and leaves the source without one.
@@ -200,7 +200,7 @@ typedef vant::stRequest vpkiAsyncRequest;
 
 #else /* C */
 
-/*
+/**
  * What C sees of the C++ classes above, member for member: a byte buffer
  * (data null exactly when size is 0; a zero byte follows the content) and a
  * queued asynchronous request. Read them; only the library creates them.
@@ -220,7 +220,7 @@ typedef struct vpkiAsyncRequest {
 
 #endif /* __cplusplus */
 
-/*
+/**
  * Request record, filled by the application. The text in jsonBody is sent when
  * its first byte is not 0; otherwise the content of body up to its first zero
  * byte. reqid is for the application's own use; the library never reads it.
@@ -229,11 +229,11 @@ typedef struct vpkiAsyncRequest {
  */
 typedef struct vpkiReq {
     int32_t reqid;
-    int32_t msgType; /* selects the service method; see tessera_catalogue.h */
+    int32_t msgType; /**< selects the service method; see tessera_catalogue.h */
     int32_t version;
     int64_t extend;
     char jsonBody[VPKI_JSON_CAPACITY];
-    vpkiByteArray* body; /* owned; for texts of any length; may be null */
+    vpkiByteArray* body; /**< owned; for texts of any length; may be null */
 #ifdef __cplusplus
     vpkiReq() : reqid(0), msgType(0), version(0), extend(0), body(new vant::CByteArray)
     {
@@ -249,7 +249,7 @@ typedef struct vpkiReq {
 #endif
 } vpkiReq;
 
-/*
+/**
  * Response record, filled by the library. jsonBody holds the first 8191
  * characters of the response text; body, when the record has one, holds the
  * whole text and a zero byte (body->getSize() is the text length + 1). A
@@ -259,10 +259,10 @@ typedef struct vpkiResp {
     int32_t respid;
     int32_t msgType;
     int32_t version;
-    int32_t errCode; /* the service's result code, passed on unchanged */
+    int32_t errCode; /**< the service's result code, passed on unchanged */
     int64_t extend;
     char jsonBody[VPKI_JSON_CAPACITY];
-    vpkiByteArray* body; /* owned; may be null */
+    vpkiByteArray* body; /**< owned; may be null */
 #ifdef __cplusplus
     vpkiResp() : respid(0), msgType(0), version(0), errCode(0), extend(0), body(new vant::CByteArray)
     {
@@ -278,7 +278,7 @@ typedef struct vpkiResp {
 #endif
 } vpkiResp;
 
-/*
+/**
  * The record that the first argument of agentRespCB points to. type is the
  * PKI_SERVICE given to reqAsync, req the queued request (req->reqid is the id
  * reqAsync returned), param the param given to reqAsync. Valid only during the
@@ -290,7 +290,7 @@ typedef struct vpkiAsyncMsg {
     void* param;
 } vpkiAsyncMsg;
 
-/* The id that reqAsync returned for the request a response callback reports. */
+/** The id that reqAsync returned for the request a response callback reports. */
 static inline int32_t vpkiAsyncReqId(const void* msg)
 {
 #ifdef __cplusplus
@@ -300,7 +300,7 @@ static inline int32_t vpkiAsyncReqId(const void* msg)
 #endif
 }
 
-/*
+/**
  * Notification callback: one call per event (device inserted, removed or
  * modified, session closed), on the library's notification thread, in the
  * order the service reported them. resp and its buffers live only during the
@@ -308,7 +308,7 @@ static inline int32_t vpkiAsyncReqId(const void* msg)
  */
 typedef void (*agentNotifyFunc)(vpkiResp* resp, void* param);
 
-/*
+/**
  * Response callback: one call per request accepted by reqAsync, on the
  * library's worker thread, in the order the requests were accepted. msg points
  * to a vpkiAsyncMsg (see vpkiAsyncReqId). When the request failed, resp is as
@@ -321,187 +321,217 @@ typedef void (*agentRespCB)(void* msg, vpkiResp* resp, void* param);
 extern "C" {
 #endif
 
-/*
+/**
  * createAgent - set the agent up: store the callbacks, start the worker that
  * carries asynchronous requests, and build (not open) the connection to the
  * service on 127.0.0.1:18080. Does not contact the service.
  *
- * notifyFunc:  notification callback, or null to receive no notifications.
- * respCB:      response callback of reqAsync, or null to discard responses.
- * notifyParam: passed unchanged to every notifyFunc call. A repeated
- *              createAgent replaces the callbacks but keeps the first
- *              notifyParam until releaseAgent.
+ * @param notifyFunc  notification callback, or null to receive no notifications.
+ * @param respCB      response callback of reqAsync, or null to discard responses.
+ * @param notifyParam passed unchanged to every notifyFunc call. A repeated
+ *                    createAgent replaces the callbacks but keeps the first
+ *                    notifyParam until releaseAgent.
  *
- * Returns true when the agent is set up; false when the worker or the
+ * @return true when the agent is set up; false when the worker or the
  * connection could not be set up (everything set up is undone).
  *
- * Thread-safety: call from one thread, not concurrently with any other
+ * @par Thread-safety
+ * call from one thread, not concurrently with any other
  * function of this interface.
- * Callbacks: must not be called from a callback.
+ * @par Callbacks
+ * must not be called from a callback.
  */
 TESSERA_API bool createAgent(agentNotifyFunc notifyFunc, agentRespCB respCB, void* notifyParam);
 
-/*
+/**
  * loginAgent - open a session with the service. On acceptance the session
  * ticket is stored, requests are accepted from now on, and the notification
  * thread starts. A login while logged in replaces the session.
  *
- * appName, appID, token: the application's credentials; each at most 64
- *              characters, none null (an empty string is allowed).
+ * @param appName the application's name: at most 64 characters, not null (an
+ *                empty string is allowed).
+ * @param appID   the application's id, the same.
+ * @param token   the application's token, the same.
  *
- * Returns true when the service accepted the login and the notification side
+ * @return true when the service accepted the login and the notification side
  * is up. Returns false, with nothing sent, for a null or over-long argument
  * or when called before createAgent or after releaseAgent; false when the
  * service cannot be reached, times out (15 s), refuses (the line
  * "login failure." is written to standard output), or answers without a
  * complete session. A refused or failed login changes nothing stored.
  *
- * Thread-safety: safe from any thread; waits for a request in progress.
- * Callbacks: may be called from a callback.
+ * @par Thread-safety
+ * safe from any thread; waits for a request in progress.
+ * @par Callbacks
+ * may be called from a callback.
  */
 TESSERA_API bool loginAgent(const char* appName, const char* appID, const char* token);
 
-/*
+/**
  * logoutAgent - end the session. New requests are refused from now on,
  * whatever the outcome; the notification thread ends by itself.
  *
- * Returns true when the service received the logout; false when it could not
+ * @return true when the service received the logout; false when it could not
  * be reached or the agent was never created (requests are refused all the
  * same).
  *
- * Thread-safety: safe from any thread; waits for a request in progress.
- * Callbacks: may be called from a callback.
+ * @par Thread-safety
+ * safe from any thread; waits for a request in progress.
+ * @par Callbacks
+ * may be called from a callback.
  */
 TESSERA_API bool logoutAgent(void);
 
-/*
+/**
  * reqSync - send one request and wait for the service's answer.
  *
- * service: target service; a value outside 0..3 fails.
- * req:     the request; the library does not keep it.
- * resp:    filled with the answer on success; untouched on failure.
+ * @param service target service; a value outside 0..3 fails.
+ * @param req     the request; the library does not keep it.
+ * @param resp    filled with the answer on success; untouched on failure.
  *
- * Returns true when the service answered: resp holds the answer, whose
+ * @return true when the service answered: resp holds the answer, whose
  * errCode is the service's verdict (a message type that the service has no
  * method for is answered locally with an empty response). Returns false when
  * not logged in, for a null argument or an unknown service, and when the
  * exchange failed (service unreachable, 15 s time-out, an exception or a
  * malformed reply from the service).
  *
- * Thread-safety: safe from any thread; one exchange runs at a time, the others
+ * @par Thread-safety
+ * safe from any thread; one exchange runs at a time, the others
  * wait.
- * Callbacks: may be called from a callback.
+ * @par Callbacks
+ * may be called from a callback.
  */
 TESSERA_API bool reqSync(enum PKI_SERVICE service, const vpkiReq* req, vpkiResp* resp);
 
-/*
+/**
  * reqAsync - queue one request for the library's worker, which sends it and
  * hands the answer to the response callback of createAgent.
  *
- * service: target service; any value is queued, an unknown one reaches the
- *          callback with an empty response.
- * req:     the request; copied at once, the application may reuse it.
- * param:   passed unchanged to the response callback.
+ * @param service target service; any value is queued, an unknown one reaches
+ *                the callback with an empty response.
+ * @param req     the request; copied at once, the application may reuse it.
+ * @param param   passed unchanged to the response callback.
  *
- * Returns the request's id (non-zero, also found by vpkiAsyncReqId in the
+ * @return the request's id (non-zero, also found by vpkiAsyncReqId in the
  * callback); 0 when not logged in, for a null req, or when the request could
  * not be queued. Every non-zero id gets exactly one callback.
  *
- * Thread-safety: safe from any thread.
- * Callbacks: may be called from a callback; the request queues behind those
+ * @par Thread-safety
+ * safe from any thread.
+ * @par Callbacks
+ * may be called from a callback; the request queues behind those
  * already waiting.
  */
 TESSERA_API int32_t reqAsync(enum PKI_SERVICE service, const vpkiReq* req, void* param);
 
-/*
+/**
  * releaseAgent - stop the agent: refuse new requests, end the notification
  * thread, and stop the worker after it has handed every queued request to the
  * response callback with an empty response. Returns within about a second
  * whatever the service does. Does not log out. createAgent may follow.
  *
- * Thread-safety: call from one thread, not concurrently with any other
+ * @par Thread-safety
+ * call from one thread, not concurrently with any other
  * function of this interface.
- * Callbacks: must not be called from a callback (the thread would wait for
+ * @par Callbacks
+ * must not be called from a callback (the thread would wait for
  * itself).
  */
 TESSERA_API void releaseAgent(void);
 
-/*
+/**
  * rsaSignData - sign data with an RSA key on a device.
  *
- * url:          key location, a JSON object with the string members "devId",
- *               "applicationName" and "containerName".
- * data:         the bytes to sign (may be null when dataLen is 0).
- * dataLen:      their count; see VPKI_SIGN_DATA_MAX.
- * signature:    receives the signature; VPKI_RSA_SIGNATURE_MAX bytes suffice.
- * signatureLen: receives the signature's length.
+ * @param url          key location, a JSON object with the string members
+ *                     "devId", "applicationName" and "containerName".
+ * @param data         the bytes to sign (may be null when dataLen is 0).
+ * @param dataLen      their count; see VPKI_SIGN_DATA_MAX.
+ * @param signature    receives the signature; VPKI_RSA_SIGNATURE_MAX bytes
+ *                     suffice.
+ * @param signatureLen receives the signature's length.
  *
- * Returns VPKI_SIGN_OK, or VPKI_SIGN_FAILED with both outputs untouched: bad
+ * @return VPKI_SIGN_OK, or VPKI_SIGN_FAILED with both outputs untouched: bad
  * or null arguments, data too long, not logged in (the line
  * "call reqSync failrue for rsaSignData." is written to standard output when
  * the request could not be carried), or an answer without a valid signature.
  *
- * Thread-safety: safe from any thread.
- * Callbacks: may be called from a callback.
+ * @par Thread-safety
+ * safe from any thread.
+ * @par Callbacks
+ * may be called from a callback.
  */
 TESSERA_API uint32_t rsaSignData(const char* url, const unsigned char* data, uint32_t dataLen,
                                  unsigned char* signature, uint32_t* signatureLen);
 
-/*
+/**
  * eccSignData - sign data with an ECC key on a device.
  *
- * url, data, dataLen: as for rsaSignData.
- * signature: receives VPKI_ECC_SIGNATURE_SIZE bytes: r in the first 64 bytes,
- *            s in the last 64, each right-aligned (big-endian, zero-padded).
+ * @param url       as for rsaSignData.
+ * @param data      as for rsaSignData.
+ * @param dataLen   as for rsaSignData.
+ * @param signature receives VPKI_ECC_SIGNATURE_SIZE bytes: r in the first 64
+ *                  bytes, s in the last 64, each right-aligned (big-endian,
+ *                  zero-padded).
  *
- * Returns VPKI_SIGN_OK, or VPKI_SIGN_FAILED with the output untouched (as for
+ * @return VPKI_SIGN_OK, or VPKI_SIGN_FAILED with the output untouched (as for
  * rsaSignData, but nothing is written to standard output).
  *
- * Thread-safety: safe from any thread.
- * Callbacks: may be called from a callback.
+ * @par Thread-safety
+ * safe from any thread.
+ * @par Callbacks
+ * may be called from a callback.
  */
 TESSERA_API uint32_t eccSignData(const char* url, const unsigned char* data, uint32_t dataLen,
                                  unsigned char* signature);
 
-/*
+/**
  * agentLastError - why the calling thread's last call of this interface
  * failed. Every function above sets it, success included; on the library's
  * worker thread it is set before the response callback runs, so that the
  * callback can ask why its request failed.
  *
- * Returns VPKI_OK after a call that succeeded, otherwise one of the
+ * @return VPKI_OK after a call that succeeded, otherwise one of the
  * VPKI_ERR_ codes. A thread that has made no call gets VPKI_OK.
  *
- * Thread-safety: safe from any thread; each thread has its own.
- * Callbacks: may be called from a callback.
+ * @par Thread-safety
+ * safe from any thread; each thread has its own.
+ * @par Callbacks
+ * may be called from a callback.
  */
 TESSERA_API int agentLastError(void);
 
-/*
+/**
  * agentLastErrorText - the calling thread's last failure in one line of text,
  * with the detail the code leaves out ("HTTP 503", "service exception: no
  * such device", "cannot connect to 127.0.0.1:18080: Connection refused").
  *
- * Returns "" after a call that succeeded. The text stays valid until the
+ * @return "" after a call that succeeded. The text stays valid until the
  * thread's next call of this interface.
  *
- * Thread-safety: safe from any thread; each thread has its own.
- * Callbacks: may be called from a callback.
+ * @par Thread-safety
+ * safe from any thread; each thread has its own.
+ * @par Callbacks
+ * may be called from a callback.
  */
 TESSERA_API const char* agentLastErrorText(void);
 
-/*
+/**
  * agentErrorString - a short fixed description of a code of agentLastError
  * ("cannot connect"), like strerror.
  *
- * Returns the description; "unknown error" for a value that is no code.
+ * @param code a code of agentLastError.
  *
- * Thread-safety: safe from any thread.
- * Callbacks: may be called from a callback.
+ * @return the description; "unknown error" for a value that is no code.
+ *
+ * @par Thread-safety
+ * safe from any thread.
+ * @par Callbacks
+ * may be called from a callback.
  */
 TESSERA_API const char* agentErrorString(int code);
 
-/*
+/**
  * Log callback: one line of text per event, without a line end. param is the
  * param given to setAgentLogger. Called on whichever thread the event happens
  * on (application threads, the worker, the notification thread); it must
@@ -509,7 +539,7 @@ TESSERA_API const char* agentErrorString(int code);
  */
 typedef void (*agentLogFunc)(const char* line, void* param);
 
-/*
+/**
  * setAgentLogger - set or clear the debug hook: the library then reports one
  * line per exchange with the service (service and method, bytes each way,
  * duration, outcome), per connection opened, renewed or dropped, per
@@ -517,14 +547,16 @@ typedef void (*agentLogFunc)(const char* line, void* param);
  * nothing else of the library changes when it is set. The lines are meant
  * for people, not for parsing; their wording may change.
  *
- * logFunc: the callback, or null to stop logging.
- * param:   passed unchanged to every call of logFunc.
+ * @param logFunc the callback, or null to stop logging.
+ * @param param   passed unchanged to every call of logFunc.
  *
  * Returns nothing; it cannot fail.
  *
- * Thread-safety: safe from any thread, at any time, also before createAgent;
- * lines already being reported may still reach the previous callback.
- * Callbacks: may be called from a callback, but not from logFunc.
+ * @par Thread-safety
+ * safe from any thread, at any time, also before createAgent; lines already
+ * being reported may still reach the previous callback.
+ * @par Callbacks
+ * may be called from a callback, but not from logFunc.
  */
 TESSERA_API void setAgentLogger(agentLogFunc logFunc, void* param);
 

@@ -5,6 +5,7 @@
 #include <stdexcept>
 
 #include "controlChannel.h"
+#include "ctlClient.h"
 #include "textNumbers.h"
 
 namespace pkisim {
@@ -115,6 +116,16 @@ std::string usageText() {
         text += "  " + names + "\n      " + flag.help + "\n";
     }
     return text;
+}
+
+completion::level completionTable() {
+    completion::level top{{}, {{"ctl", ctlCompletionTable()}}};
+    for (const flagSpec& flag : flags()) {
+        if (flag.shortName)
+            top.options.push_back({flag.shortName, flag.valueName != nullptr});
+        top.options.push_back({flag.longName, flag.valueName != nullptr});
+    }
+    return top;
 }
 
 } // namespace pkisim

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "bashCompletion.h"
 #include "simServer.h"
 
 namespace pkisim {
@@ -19,6 +20,8 @@ struct commandLine {
 // control socket gets its default path; --no-control leaves it off.
 commandLine parseCommandLine(const std::vector<std::string>& args);
 std::string usageText();
+// The flags and `ctl`, for the bash completion script.
+completion::level completionTable();
 
 } // namespace pkisim
 

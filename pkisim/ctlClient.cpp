@@ -184,6 +184,17 @@ std::string ctlUsageText() {
     return text;
 }
 
+completion::level ctlCompletionTable() {
+    completion::level ctl{{{"--control", true}, {"--port", true}, {"--help", false}, {"-h", false}}, {}};
+    for (const ctlCommand& cmd : ctlCommands()) {
+        completion::level next;
+        for (const argument& option : cmd.options)
+            next.options.push_back({option.flag, option.type != valueType::flag});
+        ctl.commands.push_back({cmd.name, next});
+    }
+    return ctl;
+}
+
 int runCtl(const std::vector<std::string>& args) {
     std::string path;
     uint16_t port = 18080;

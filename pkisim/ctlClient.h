@@ -6,12 +6,16 @@
 #include <string>
 #include <vector>
 
+#include "bashCompletion.h"
+
 namespace pkisim {
 
 // `args` are the words after "ctl". Returns the exit status: 0 done,
 // 1 the service refused the command, 2 bad usage or no service reachable.
 int runCtl(const std::vector<std::string>& args);
 std::string ctlUsageText();
+// What may follow "ctl", for the bash completion script.
+completion::level ctlCompletionTable();
 
 } // namespace pkisim
 

@@ -52,6 +52,11 @@ int serve(const pkisim::commandLine& line) {
 
 int main(int argc, char** argv) {
     const std::vector<std::string> args(argv + 1, argv + argc);
+    // Not in the help: the build writes the installed completion script with it.
+    if (args.size() == 1 && args.front() == "--bash-completion") {
+        std::cout << completion::bashScript("pkisim", pkisim::completionTable());
+        return 0;
+    }
     if (!args.empty() && args.front() == "ctl")
         return pkisim::runCtl(std::vector<std::string>(args.begin() + 1, args.end()));
     try {

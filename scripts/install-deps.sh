@@ -13,4 +13,5 @@ $SUDO apt-get install -y -q --no-install-recommends \
     libthrift-dev thrift-compiler libboost-dev \
     nlohmann-json3-dev libssl-dev openssl jq \
     googletest libgtest-dev libgmock-dev libbenchmark-dev \
-    binutils procps iproute2 util-linux ccache ca-certificates
+    binutils procps iproute2 util-linux ccache ca-certificates \
+    scdoc doxygen abigail-tools lintian dpkg-dev fakeroot file

@@ -1,0 +1,95 @@
+# Debian packages with CPack (`cpack -G DEB` in the build folder), one per
+# install component:
+#   libtessera<SOVERSION>  runtime      the shared library
+#   libtessera-dev         development  header, link, pkg-config and CMake
+#                                       files, section-3 manual pages
+#   tessera-tools          tools        tessera, pkisim, section-1 manual
+#                                       pages, bash completions, systemd units
+# Each package's documentation folder holds its copyright file and a Debian
+# changelog made from CHANGELOG.md; plain installs get them too.
+
+set(TESSERA_PACKAGE_MAINTAINER "tessera developers <tessera@example.org>"
+  CACHE STRING "Maintainer named in the Debian packages")
+
+set(_runtime_package libtessera${TESSERA_SOVERSION})
+set(_packages runtime:${_runtime_package} development:libtessera-dev tools:tessera-tools)
+
+set(_changelog ${PROJECT_BINARY_DIR}/debian/changelog.gz)
+add_custom_command(OUTPUT ${_changelog}
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${PROJECT_BINARY_DIR}/debian
+  COMMAND sh -c "sh \"$0\" \"$1\" \"$2\" | gzip -9n >\"$3\""
+    ${PROJECT_SOURCE_DIR}/dist/debian/changelog.sh ${PROJECT_SOURCE_DIR}/CHANGELOG.md
+    ${TESSERA_PACKAGE_MAINTAINER} ${_changelog}
+  DEPENDS ${PROJECT_SOURCE_DIR}/CHANGELOG.md ${PROJECT_SOURCE_DIR}/dist/debian/changelog.sh
+  COMMENT "Writing the Debian changelog"
+  VERBATIM)
+add_custom_target(tessera_debian_changelog ALL DEPENDS ${_changelog})
+
+foreach(_entry IN LISTS _packages)
+  string(REPLACE ":" ";" _entry ${_entry})
+  list(GET _entry 0 _component)
+  list(GET _entry 1 _package)
+  install(FILES ${PROJECT_SOURCE_DIR}/dist/debian/copyright ${_changelog}
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/${_package} COMPONENT ${_component})
+  string(TOUPPER ${_component} _COMPONENT)
+  set(CPACK_DEBIAN_${_COMPONENT}_PACKAGE_NAME ${_package})
+endforeach()
+
+set(CPACK_PACKAGE_NAME tessera)
+set(CPACK_PACKAGE_VENDOR "the tessera developers")
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+# The first line of each component's description below is its synopsis;
+# CPack puts the summary above it unless the summary is CPack's default.
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "${PROJECT_NAME} built using CMake")
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_GENERATOR DEB)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_COMPONENTS_ALL runtime development tools)
+set(CPACK_DEB_COMPONENT_INSTALL ON)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_MAINTAINER ${TESSERA_PACKAGE_MAINTAINER})
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# The commands' dependency on the library is named below; dpkg-shlibdeps
+# finds the library in the build tree and passes over it.
+get_target_property(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS tessera BINARY_DIR)
+# The library's shlibs: programs built against this version need at least it.
+set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
+set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS_POLICY ">=")
+
+set(_exact "${_runtime_package} (= ${PROJECT_VERSION})")
+
+set(CPACK_DEBIAN_RUNTIME_PACKAGE_SECTION libs)
+set(CPACK_DEBIAN_RUNTIME_PACKAGE_MULTIARCH same)
+# The ldconfig trigger; CPack also calls ldconfig in postinst and postrm,
+# which repeats it harmlessly.
+set(CPACK_DEBIAN_RUNTIME_PACKAGE_CONTROL_EXTRA ${PROJECT_SOURCE_DIR}/dist/debian/triggers)
+set(CPACK_DEBIAN_RUNTIME_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+set(CPACK_COMPONENT_RUNTIME_DESCRIPTION
+  "client library of the local PKI service
+libtessera connects applications to the local PKI service, the process that
+operates USB keys and smart cards, enrols keys and certificates, signs,
+verifies, seals envelopes and handles secure mail. It keeps a session with
+the service, carries requests synchronously and asynchronously, delivers
+device and session notifications and offers two signing shortcuts.")
+
+set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_SECTION libdevel)
+set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_MULTIARCH same)
+set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_DEPENDS ${_exact})
+set(CPACK_COMPONENT_DEVELOPMENT_DESCRIPTION
+  "client library of the local PKI service - development files
+The header tessera.h, the link to the library, a pkg-config file and a CMake
+package (find_package(tessera)), and the manual page libtessera(3) with a
+name for every function.")
+
+set(CPACK_DEBIAN_TOOLS_PACKAGE_SECTION utils)
+set(CPACK_DEBIAN_TOOLS_PACKAGE_DEPENDS ${_exact})
+set(CPACK_COMPONENT_TOOLS_DESCRIPTION
+  "command-line client and development service for the local PKI service
+tessera sends requests to any method of the local PKI service, lists its
+devices, signs with device keys and prints notifications. pkisim is a
+development stand-in for the service with simulated RSA and ECC devices,
+fault injection and a record of calls, with systemd units to run it as a
+service (not enabled on installation).")
+
+include(CPack)

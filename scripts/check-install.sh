@@ -1,0 +1,74 @@
+#!/bin/sh
+# Checks an installed tessera tree as its users meet it: builds programs
+# against it (pkg-config, find_package), starts the installed pkisim, and runs
+# those programs and the installed tessera command against it. Binds
+# 127.0.0.1:18080, so run it inside scripts/isolated.sh.
+#
+# usage: scripts/check-install.sh PREFIX     (the tree's prefix: DIR or ROOT/usr)
+set -eu
+cd "$(dirname "$0")/.."
+prefix=$(cd "${1:?usage: $0 PREFIX}" && pwd)
+work=$(mktemp -d /tmp/tessera-install-check.XXXXXX)
+pkisim_pid=""
+stop_pkisim() {
+    if [ -n "$pkisim_pid" ]; then
+        kill -TERM "$pkisim_pid" 2>/dev/null || true
+        wait "$pkisim_pid" 2>/dev/null || true
+        pkisim_pid=""
+    fi
+}
+trap 'stop_pkisim; rm -rf "$work"' EXIT INT TERM
+
+say() { printf '== %s\n' "$*"; }
+programs=""
+
+# A program compiled with `pkg-config --cflags --libs tessera`; the run path
+# lets it find the library without ldconfig.
+# usage: consumer_pkgconfig COMPILER SOURCE     (COMPILER c++, or cc for C)
+consumer_pkgconfig() {
+    out="$work/pkgconfig-$(basename "$2")"
+    libdir=$(pkg-config --variable=libdir tessera)
+    # shellcheck disable=SC2046  # the flags are separate words
+    "$1" "$2" -o "$out" $(pkg-config --cflags --libs tessera) -Wl,-rpath,"$libdir"
+    programs="$programs $out"
+}
+
+# A program built by CMake with find_package(tessera).
+# usage: consumer_cmake SOURCE
+consumer_cmake() {
+    out="$work/cmake-$(basename "$1")"
+    cmake -S dist/consumer -B "$out.build" -DCMAKE_PREFIX_PATH="$prefix" -DSOURCE="$PWD/$1" >/dev/null
+    cmake --build "$out.build" >/dev/null
+    cp "$out.build/consumer" "$out"
+    programs="$programs $out"
+}
+
+say "Building programs against $prefix"
+export PKG_CONFIG_PATH
+PKG_CONFIG_PATH=$(dirname "$(find "$prefix" -name tessera.pc | head -n 1)")
+consumer_pkgconfig c++ examples/listDevices.cpp
+consumer_cmake examples/listDevices.cpp
+
+say "Starting the installed pkisim"
+"$prefix/bin/pkisim" --control "$work/control.sock" >"$work/pkisim.out" 2>&1 &
+pkisim_pid=$!
+tries=0
+until grep -q listening "$work/pkisim.out" 2>/dev/null; do
+    tries=$((tries + 1))
+    if [ "$tries" -gt 300 ] || ! kill -0 "$pkisim_pid" 2>/dev/null; then
+        echo "check-install: pkisim did not start:" >&2
+        cat "$work/pkisim.out" >&2
+        exit 1
+    fi
+    sleep 0.1
+done
+
+for program in $programs; do
+    say "Running $(basename "$program")"
+    "$program" | grep -q SIM-RSA-01
+done
+say "Running the installed tessera"
+"$prefix/bin/tessera" --text devices | grep -q SIM-ECC-01
+"$prefix/bin/pkisim" ctl --control "$work/control.sock" status | grep -q '"ok":true'
+stop_pkisim
+echo "check-install: $prefix works"
