@@ -23,9 +23,11 @@ size_t takeOption(const std::vector<std::string>& args, size_t at, const std::ve
                   parsedArgs& out)
 {
     const std::string& word = args[at];
-    if (word == "-h") {
-        findSpec(specs, "help", word);
-        out.set("help", std::string());
+    for (const char* shortName : {"-h", "-V"}) {
+        if (word != shortName)
+            continue;
+        const optionSpec& spec = findSpec(specs, word == "-h" ? "help" : "version", word);
+        out.set(spec.name, std::string());
         return at + 1;
     }
     if (word.compare(0, 2, "--") != 0)

@@ -1,5 +1,5 @@
 // Command-line parsing: "--name value", "--name=value", flags, "-h" for
-// "--help", and "--" ending the options.
+// "--help", "-V" for "--version", and "--" ending the options.
 #ifndef TESSERA_CLI_ARGUMENTS_H
 #define TESSERA_CLI_ARGUMENTS_H
 

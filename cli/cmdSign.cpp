@@ -45,7 +45,7 @@ std::string signWith(bool ecc, const std::string& key, const std::string& data)
     const uint32_t result = ecc ? eccSignData(key.c_str(), bytes, length, signature)
                                 : rsaSignData(key.c_str(), bytes, length, signature, &signatureLen);
     if (result != VPKI_SIGN_OK)
-        throw failure(exitRequestFailed, "the service returned no valid signature");
+        throw libraryFailure("signing failed");
     return std::string(reinterpret_cast<const char*>(signature), signatureLen);
 }
 

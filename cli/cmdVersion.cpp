@@ -9,18 +9,24 @@
 #endif
 
 namespace cli {
-namespace {
 
-int runVersion(const invocation& call)
+int printVersion(output& out)
 {
     const std::string interfaceVersion = std::to_string(TESSERA_VERSION_MAJOR) + "." +
                                          std::to_string(TESSERA_VERSION_MINOR) + "." +
                                          std::to_string(TESSERA_VERSION_PATCH);
-    if (call.out.text())
-        call.out.raw("tessera " TESSERA_CLI_VERSION " (interface " + interfaceVersion + ")\n");
+    if (out.text())
+        out.raw("tessera " TESSERA_CLI_VERSION " (interface " + interfaceVersion + ")\n");
     else
-        call.out.document({{"tessera", TESSERA_CLI_VERSION}, {"interface", interfaceVersion}});
+        out.document({{"tessera", TESSERA_CLI_VERSION}, {"interface", interfaceVersion}});
     return exitOk;
+}
+
+namespace {
+
+int runVersion(const invocation& call)
+{
+    return printVersion(call.out);
 }
 
 } // namespace

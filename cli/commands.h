@@ -36,6 +36,9 @@ command watchCommand();
 command methodsCommand();
 command versionCommand();
 
+// What "version" prints; also the answer to --version and -V.
+int printVersion(output& out);
+
 // All commands, in the order the general help lists them.
 const std::vector<command>& commands();
 const command* findCommand(const std::string& name);

@@ -33,6 +33,12 @@ int runHelp(const std::vector<std::string>& topics, FILE* stream)
     return exitOk;
 }
 
+// --verbose: the library's debug lines go to standard error.
+void printDebugLine(const char* line, void*)
+{
+    std::fprintf(stderr, "tessera: debug: %s\n", line);
+}
+
 void checkArgumentCount(const command& c, const parsedArgs& args)
 {
     const size_t count = args.positionals.size();
@@ -47,6 +53,10 @@ int run(const std::vector<std::string>& args, FILE* stream, std::string& command
     parsedArgs parsed;
     const size_t at = parseLeadingOptions(args, globalOptionSpecs(), parsed);
     if (at == args.size()) {
+        if (parsed.has("version")) {
+            output out(stream, true);
+            return printVersion(out);
+        }
         if (!parsed.has("help"))
             throw usageError("no command given");
         return runHelp({}, stream);
@@ -62,8 +72,14 @@ int run(const std::vector<std::string>& args, FILE* stream, std::string& command
     parseArguments(args, at + 1, specs, parsed);
     if (parsed.has("help"))
         return runHelp({c->name}, stream);
+    if (parsed.has("version")) {
+        output out(stream, true);
+        return printVersion(out);
+    }
     checkArgumentCount(*c, parsed);
     const settings config = readSettings(parsed);
+    if (config.verbose)
+        setAgentLogger(printDebugLine, nullptr);
     output out(stream, config.text);
     return c->run({parsed, config, out});
 }

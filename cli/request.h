@@ -17,8 +17,8 @@ struct requestSpec {
     std::string body;  // JSON text of any length
 };
 
-// Sends the request and fills `resp`. Throws a failure with
-// exitRequestFailed when the service gave no answer.
+// Sends the request and fills `resp`. Throws the library's failure when the
+// service gave no answer.
 void sendRequest(const requestSpec& spec, vpkiResp& resp);
 
 } // namespace cli

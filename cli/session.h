@@ -9,9 +9,9 @@ namespace cli {
 
 class session {
 public:
-    // Creates the agent and logs in. Throws a failure with exitUnreachable
-    // when nothing listens on the service's port, exitLoginRefused when the
-    // service does not accept the credentials.
+    // Creates the agent and logs in. Throws the library's failure otherwise
+    // (exitUnreachable when nothing listens on the service's port,
+    // exitLoginRefused when the service does not accept the credentials, ...).
     explicit session(const credentials& login, agentNotifyFunc notify = nullptr, void* notifyParam = nullptr);
     // Logs out and releases the agent (waiting for its threads).
     ~session();

@@ -28,7 +28,8 @@ void checkLength(const std::string& value, const char* what)
 const std::vector<optionSpec>& globalOptionSpecs()
 {
     static const std::vector<optionSpec> specs = {
-        {"help", false}, {"text", false}, {"json", false}, {"app", true}, {"app-id", true}, {"token", true},
+        {"help", false}, {"version", false}, {"verbose", false}, {"text", false},
+        {"json", false}, {"app", true},      {"app-id", true},    {"token", true},
     };
     return specs;
 }
@@ -39,6 +40,7 @@ settings readSettings(const parsedArgs& args)
         throw usageError("--text and --json exclude each other");
     settings s;
     s.text = args.has("text");
+    s.verbose = args.has("verbose");
     s.login.appName = pick(args, "app", "TESSERA_APP_NAME", "demo");
     s.login.appId = pick(args, "app-id", "TESSERA_APP_ID", "demo-app-id");
     s.login.token = pick(args, "token", "TESSERA_TOKEN", "demo-token");

@@ -16,11 +16,12 @@ struct credentials {
 };
 
 struct settings {
-    bool text = false;  // readable text instead of JSON
+    bool text = false;     // readable text instead of JSON
+    bool verbose = false;  // the library's debug lines on standard error
     credentials login;
 };
 
-// --help, --text, --json, --app, --app-id, --token.
+// --help, --version, --verbose, --text, --json, --app, --app-id, --token.
 const std::vector<optionSpec>& globalOptionSpecs();
 
 // Credentials come from the options, else from TESSERA_APP_NAME,

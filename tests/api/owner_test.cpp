@@ -131,6 +131,8 @@ TEST_F(serviceOwner, aRequestPortOfAnotherUserIsRefusedBeforeAnyByte)
     EXPECT_FALSE(loginDemo());
     EXPECT_EQ(agentLastError(), VPKI_ERR_UNTRUSTED_SERVICE);
     EXPECT_NE(std::string(agentLastErrorText()).find("uid 4242"), std::string::npos) << agentLastErrorText();
+    const childResult command = childProcess({TESSERA_CLI_PATH, "devices"}, {}, "").finish(60s);
+    EXPECT_EQ(command.status, 8) << command.err;
     EXPECT_EQ(other.calls(), 0u);
 }
 
