@@ -85,6 +85,9 @@ enum PKI_SERVICE {
     VMAILSERVICE = 3   /* secure mail */
 };
 
+/* Message types of each service's methods, result codes, notification types. */
+#include "tessera_catalogue.h"
+
 #ifdef __cplusplus
 
 namespace vant {
@@ -248,7 +251,7 @@ typedef struct vpkiResp {
     int32_t respid;
     int32_t msgType;
     int32_t version;
-    int32_t errCode; /* the service's result code, passed on unchanged */
+    int32_t errCode; /* the service's result code, passed on unchanged (VPKI_RESULT_OK: success) */
     int64_t extend;
     char jsonBody[VPKI_JSON_CAPACITY];
     vpkiByteArray* body; /* owned; may be null */
@@ -291,9 +294,10 @@ static inline int32_t vpkiAsyncReqId(const void* msg)
 
 /*
  * Notification callback: one call per event (device inserted, removed or
- * modified, session closed), on the library's notification thread, in the
- * order the service reported them. resp and its buffers live only during the
- * call; copy what you keep. param is the notifyParam given to createAgent.
+ * modified, session closed: resp->msgType is one of the VPKI_NOTIFY_ types),
+ * on the library's notification thread, in the order the service reported
+ * them. resp and its buffers live only during the call; copy what you keep.
+ * param is the notifyParam given to createAgent.
  */
 typedef void (*agentNotifyFunc)(vpkiResp* resp, void* param);
 
