@@ -3,11 +3,10 @@
 #include <cstdint>
 #include <ctime>
 
-#include <openssl/err.h>
-#include <openssl/pem.h>
 #include <openssl/rand.h>
 #include <openssl/x509v3.h>
 
+#include "cryptoEncoding.h"
 #include "cryptoKeys.h"
 
 namespace pkisim {
@@ -55,9 +54,7 @@ void addSigningExtensions(X509* cert) {
 }
 
 std::string nameText(const X509_NAME* name) {
-    bioPtr bio = newMemoryBio();
-    X509_NAME_print_ex(bio.get(), name, 0, XN_FLAG_RFC2253);
-    return bioText(bio.get());
+    return bioText([name](BIO* bio) { return X509_NAME_print_ex(bio, name, 0, XN_FLAG_RFC2253) >= 0 ? 1 : 0; });
 }
 
 std::string timeText(const ASN1_TIME* time) {
@@ -102,38 +99,6 @@ x509Ptr makeSelfSignedCert(EVP_PKEY* key, const std::string& commonName) {
     addSigningExtensions(cert.get());
     if (X509_sign(cert.get(), key, EVP_sha256()) <= 0)
         throwOpenSslError("cannot sign the certificate");
-    return cert;
-}
-
-std::string certDer(const X509* cert) {
-    unsigned char* der = nullptr;
-    int length = i2d_X509(cert, &der);
-    if (length <= 0)
-        throwOpenSslError("cannot encode a certificate");
-    std::string bytes(reinterpret_cast<char*>(der), static_cast<size_t>(length));
-    OPENSSL_free(der);
-    return bytes;
-}
-
-std::string certPem(const X509* cert) {
-    bioPtr bio = newMemoryBio();
-    if (PEM_write_bio_X509(bio.get(), cert) != 1)
-        throwOpenSslError("cannot write a certificate");
-    return bioText(bio.get());
-}
-
-x509Ptr certFromDer(const std::string& der) {
-    const unsigned char* at = reinterpret_cast<const unsigned char*>(der.data());
-    const unsigned char* end = at + der.size();
-    x509Ptr cert(d2i_X509(nullptr, &at, static_cast<long>(der.size())));
-    ERR_clear_error();
-    return cert && at == end ? std::move(cert) : nullptr;
-}
-
-x509Ptr certFromPem(const std::string& pem) {
-    bioPtr bio(BIO_new_mem_buf(pem.data(), static_cast<int>(pem.size())));
-    x509Ptr cert(bio ? PEM_read_bio_X509(bio.get(), nullptr, nullptr, nullptr) : nullptr);
-    ERR_clear_error();
     return cert;
 }
 

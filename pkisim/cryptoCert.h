@@ -13,13 +13,6 @@ namespace pkisim {
 // CN=commonName, O=pkisim, valid from a day ago for twenty years.
 x509Ptr makeSelfSignedCert(EVP_PKEY* key, const std::string& commonName);
 
-std::string certDer(const X509* cert);
-std::string certPem(const X509* cert);
-// The certificate in `der` (exactly one, nothing after it) or in `pem`; null
-// when the text holds none.
-x509Ptr certFromDer(const std::string& der);
-x509Ptr certFromPem(const std::string& pem);
-
 bool certMatchesKey(const X509* cert, const EVP_PKEY* key);
 
 struct certSummary {

@@ -3,7 +3,6 @@
 #include <vector>
 
 #include <openssl/err.h>
-#include <openssl/pem.h>
 
 namespace pkisim {
 namespace {
@@ -51,23 +50,6 @@ x509ReqPtr makeCsr(EVP_PKEY* key, const X509_NAME* subject) {
         || X509_REQ_sign(csr.get(), key, EVP_sha256()) <= 0)
         throwOpenSslError("cannot make a certificate request");
     return csr;
-}
-
-std::string csrDer(const X509_REQ* csr) {
-    unsigned char* der = nullptr;
-    int length = i2d_X509_REQ(csr, &der);
-    if (length <= 0)
-        throwOpenSslError("cannot encode a certificate request");
-    std::string bytes(reinterpret_cast<char*>(der), static_cast<size_t>(length));
-    OPENSSL_free(der);
-    return bytes;
-}
-
-std::string csrPem(const X509_REQ* csr) {
-    bioPtr bio = newMemoryBio();
-    if (PEM_write_bio_X509_REQ(bio.get(), csr) != 1)
-        throwOpenSslError("cannot write a certificate request");
-    return bioText(bio.get());
 }
 
 } // namespace pkisim

@@ -17,9 +17,6 @@ x509NamePtr parseDistinguishedName(const std::string& text);
 // A request for `subject`, signed with `key` over SHA-256.
 x509ReqPtr makeCsr(EVP_PKEY* key, const X509_NAME* subject);
 
-std::string csrDer(const X509_REQ* csr);
-std::string csrPem(const X509_REQ* csr);
-
 } // namespace pkisim
 
 #endif // PKISIM_CRYPTO_CSR_H

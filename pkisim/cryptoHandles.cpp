@@ -16,17 +16,4 @@ void throwOpenSslError(const char* what) {
     throw std::runtime_error(std::string(what) + ": " + reason);
 }
 
-std::string bioText(BIO* bio) {
-    char* data = nullptr;
-    long length = BIO_get_mem_data(bio, &data);
-    return length > 0 ? std::string(data, static_cast<size_t>(length)) : std::string();
-}
-
-bioPtr newMemoryBio() {
-    bioPtr bio(BIO_new(BIO_s_mem()));
-    if (!bio)
-        throwOpenSslError("cannot allocate a memory buffer");
-    return bio;
-}
-
 } // namespace pkisim

@@ -34,12 +34,6 @@ using ecdsaSigPtr = std::unique_ptr<ECDSA_SIG, openSslFree<ECDSA_SIG_free>>;
 // and empties the error queue so later calls start clean.
 [[noreturn]] void throwOpenSslError(const char* what);
 
-// Everything written to a memory BIO, as a string.
-std::string bioText(BIO* bio);
-
-// A new memory BIO; throws when OpenSSL cannot allocate one.
-bioPtr newMemoryBio();
-
 } // namespace pkisim
 
 #endif // PKISIM_CRYPTO_HANDLES_H

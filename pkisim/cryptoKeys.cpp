@@ -3,8 +3,8 @@
 #include <cstring>
 
 #include <openssl/core_names.h>
-#include <openssl/err.h>
-#include <openssl/pem.h>
+
+#include "cryptoEncoding.h"
 
 namespace pkisim {
 namespace {
@@ -51,36 +51,7 @@ pkeyPtr generateKey(keyKind kind) {
 }
 
 std::string privateKeyPem(const EVP_PKEY* key) {
-    bioPtr bio = newMemoryBio();
-    if (PEM_write_bio_PrivateKey(bio.get(), key, nullptr, nullptr, 0, nullptr, nullptr) != 1)
-        throwOpenSslError("cannot write a private key");
-    return bioText(bio.get());
-}
-
-pkeyPtr privateKeyFromPem(const std::string& pem) {
-    bioPtr bio(BIO_new_mem_buf(pem.data(), static_cast<int>(pem.size())));
-    // An empty passphrase: an encrypted key fails here instead of prompting.
-    char noPassphrase[] = "";
-    pkeyPtr key(bio ? PEM_read_bio_PrivateKey(bio.get(), nullptr, nullptr, noPassphrase) : nullptr);
-    ERR_clear_error();
-    return key;
-}
-
-std::string publicKeyPem(const EVP_PKEY* key) {
-    bioPtr bio = newMemoryBio();
-    if (PEM_write_bio_PUBKEY(bio.get(), key) != 1)
-        throwOpenSslError("cannot write a public key");
-    return bioText(bio.get());
-}
-
-std::string publicKeyDer(const EVP_PKEY* key) {
-    unsigned char* der = nullptr;
-    int length = i2d_PUBKEY(key, &der);
-    if (length <= 0)
-        throwOpenSslError("cannot encode a public key");
-    std::string bytes(reinterpret_cast<char*>(der), static_cast<size_t>(length));
-    OPENSSL_free(der);
-    return bytes;
+    return bioText([key](BIO* bio) { return PEM_write_bio_PrivateKey(bio, key, nullptr, nullptr, 0, nullptr, nullptr); });
 }
 
 } // namespace pkisim

@@ -23,12 +23,6 @@ pkeyPtr generateKey(keyKind kind);
 
 // Unencrypted PKCS#8 PEM of the private key.
 std::string privateKeyPem(const EVP_PKEY* key);
-// The private key in `pem`, or null when the text holds none.
-pkeyPtr privateKeyFromPem(const std::string& pem);
-
-// SubjectPublicKeyInfo, as PEM and as DER.
-std::string publicKeyPem(const EVP_PKEY* key);
-std::string publicKeyDer(const EVP_PKEY* key);
 
 } // namespace pkisim
 

@@ -2,6 +2,7 @@
 
 #include <openssl/err.h>
 
+#include "cryptoEncoding.h"
 #include "cryptoKeys.h"
 
 namespace pkisim {
@@ -54,8 +55,7 @@ bool verifySha256(EVP_PKEY* key, const std::string& data, const std::string& sig
 }
 
 std::string eccBlockFromDer(const std::string& der) {
-    const unsigned char* at = reinterpret_cast<const unsigned char*>(der.data());
-    ecdsaSigPtr sig(d2i_ECDSA_SIG(nullptr, &at, static_cast<long>(der.size())));
+    const ecdsaSigPtr sig = fromDer<ecdsaSigPtr>(der, d2i_ECDSA_SIG);
     if (!sig)
         throwOpenSslError("malformed ECDSA signature");
     std::string block(eccBlockBytes, '\0');
@@ -76,13 +76,7 @@ std::string eccDerFromBlock(const std::string& block) {
         throwOpenSslError("cannot build an ECDSA signature");
     r.release();  // owned by sig now
     s.release();
-    unsigned char* der = nullptr;
-    int length = i2d_ECDSA_SIG(sig.get(), &der);
-    if (length <= 0)
-        throwOpenSslError("cannot encode an ECDSA signature");
-    std::string bytes(reinterpret_cast<char*>(der), static_cast<size_t>(length));
-    OPENSSL_free(der);
-    return bytes;
+    return derOf(sig.get(), i2d_ECDSA_SIG);
 }
 
 std::string sha256(const std::string& data) {

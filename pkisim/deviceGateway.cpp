@@ -15,7 +15,7 @@ deviceGateway::deviceGateway(deviceStore& devices, sessionTable& sessions, event
 wire::msgResponse deviceGateway::call(const std::string& service, const std::string& method,
                                       const wire::sessionTicket& ticket, const wire::msgRequest& request) {
     if (sessions.check(ticket) != sessionState::active)
-        return answerTo(request, errCode::sessionUnknown, errorBody(unknownSessionError));
+        return unknownSession(request);
     std::string reply;
     int32_t code;
     try {

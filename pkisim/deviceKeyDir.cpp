@@ -13,6 +13,7 @@
 #include <unistd.h>
 
 #include "cryptoCert.h"
+#include "cryptoEncoding.h"
 
 namespace pkisim {
 namespace {
@@ -111,7 +112,7 @@ pkeyPtr loadOrCreateKey(const std::string& path, keyKind kind) {
     std::string pem = loadOrPublish(path, 0600, [kind] {
         return privateKeyPem(generateKey(kind).get());
     });
-    pkeyPtr key = privateKeyFromPem(pem);
+    pkeyPtr key = fromPem<pkeyPtr>(pem, PEM_read_bio_PrivateKey);
     if (!key || keyKindOf(key.get()) != kind)
         throw std::runtime_error(path + " holds no unencrypted "
                                  + (kind == keyKind::rsa ? "RSA-2048" : "ECC P-256") + " private key");
@@ -120,9 +121,9 @@ pkeyPtr loadOrCreateKey(const std::string& path, keyKind kind) {
 
 x509Ptr loadOrCreateCert(const std::string& path, EVP_PKEY* key, const std::string& devId) {
     std::string pem = loadOrPublish(path, 0644, [key, &devId] {
-        return certPem(makeSelfSignedCert(key, devId).get());
+        return pemOf(makeSelfSignedCert(key, devId).get(), PEM_write_bio_X509);
     });
-    x509Ptr cert = certFromPem(pem);
+    x509Ptr cert = fromPem<x509Ptr>(pem, PEM_read_bio_X509);
     if (!cert || !certMatchesKey(cert.get(), key))
         throw std::runtime_error(path + " holds no certificate of the device's key");
     return cert;

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "cryptoCert.h"
 #include "cryptoSign.h"
 
 namespace pkisim {
@@ -74,7 +73,7 @@ long deviceUsedSpace(const device& dev) {
         for (const auto& [conName, con] : app.containers) {
             used += containerSpace + (con.key ? keySpace : 0);
             if (con.cert)
-                used += static_cast<long>(certDer(con.cert.get()).size());
+                used += i2d_X509(con.cert.get(), nullptr);  // the DER length
         }
     }
     return std::min(used, deviceTotalSpace);

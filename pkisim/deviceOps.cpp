@@ -5,6 +5,11 @@
 #include "deviceModel.h"
 
 namespace pkisim {
+
+nlohmann::json deviceSummary(const deviceSpec& device) {
+    return {{"devID", device.devId}, {"label", device.label}, {"keyType", device.keyType}};
+}
+
 namespace ops {
 namespace {
 
@@ -13,16 +18,12 @@ using json = nlohmann::json;
 const char deviceVersion[] = "1.0";
 const char manufacturer[] = "pkisim";
 
-json deviceSummary(const device& dev) {
-    return {{"devID", dev.spec.devId}, {"label", dev.spec.label}, {"keyType", dev.spec.keyType}};
-}
-
 } // namespace
 
 json getDevices(const request& req) {
     json devices = json::array();
     for (const device& dev : req.devices)
-        devices.push_back(deviceSummary(dev));
+        devices.push_back(deviceSummary(dev.spec));
     return {{"devices", std::move(devices)}};
 }
 

@@ -8,6 +8,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "cryptoEncoding.h"
 #include "deviceRequest.h"
 
 namespace pkisim {
@@ -20,6 +21,21 @@ operation findOperation(const std::string& service, const std::string& method);
 // Whether `service` names one of the four request services
 // ("deviceOperator", "enrollPlugin", "signxPlugin", "vmailPlugin").
 bool hasService(const std::string& service);
+
+// {"devID","label","keyType"}: a device as getDevices lists it and as the
+// device events name it.
+nlohmann::json deviceSummary(const deviceSpec& device);
+
+// {"<name>": Base64 DER, "<name>Pem": PEM}: how replies carry certificates,
+// keys and certificate requests.
+template <typename T>
+nlohmann::json derAndPem(const std::string& name, const T* object, int (*encode)(const T*, unsigned char**),
+                         int (*write)(BIO*, const T*)) {
+    return {{name, base64Encode(derOf(object, encode))}, {name + "Pem", pemOf(object, write)}};
+}
+
+// The key type and public key of a key pair (deviceOpsCert.cpp).
+nlohmann::json publicKeyReply(const EVP_PKEY* key);
 
 namespace ops {
 

@@ -1,18 +1,22 @@
 // Certificates and public keys held in containers, and certificate parsing.
 #include "deviceOps.h"
 
-#include "cryptoBase64.h"
 #include "cryptoCert.h"
 
 namespace pkisim {
+
+nlohmann::json publicKeyReply(const EVP_PKEY* key) {
+    nlohmann::json reply = derAndPem("publicKey", key, i2d_PUBKEY, PEM_write_bio_PUBKEY);
+    reply["keyType"] = keyKindName(*keyKindOf(key));
+    return reply;
+}
+
 namespace ops {
 namespace {
 
 using json = nlohmann::json;
 
-json certEncodings(const X509* cert) {
-    return {{"cert", base64Encode(certDer(cert))}, {"certPem", certPem(cert)}};
-}
+json certEncodings(const X509* cert) { return derAndPem("cert", cert, i2d_X509, PEM_write_bio_X509); }
 
 } // namespace
 
@@ -53,12 +57,7 @@ json getAllCert(const request& req) {
     return {{"certs", std::move(certs)}};
 }
 
-json exportPublicKey(const request& req) {
-    EVP_PKEY* key = requestedKey(req);
-    return {{"keyType", keyKindName(*keyKindOf(key))},
-            {"publicKey", base64Encode(publicKeyDer(key))},
-            {"publicKeyPem", publicKeyPem(key)}};
-}
+json exportPublicKey(const request& req) { return publicKeyReply(requestedKey(req)); }
 
 json parseCert(const request& req) {
     x509Ptr cert = certMember(req.body, "cert");

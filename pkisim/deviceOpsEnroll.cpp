@@ -1,7 +1,6 @@
 // Enrolment: new key pairs in containers and certificate requests for them.
 #include "deviceOps.h"
 
-#include "cryptoBase64.h"
 #include "cryptoCsr.h"
 
 namespace pkisim {
@@ -27,9 +26,7 @@ json genKeypair(const request& req) {
     keyKind kind = requestedKeyKind(req);
     con.key = generateKey(kind);
     con.cert.reset();  // it certified the replaced key
-    return {{"keyType", keyKindName(kind)},
-            {"publicKey", base64Encode(publicKeyDer(con.key.get()))},
-            {"publicKeyPem", publicKeyPem(con.key.get())}};
+    return publicKeyReply(con.key.get());
 }
 
 json makePkcs10(const request& req) {
@@ -40,7 +37,7 @@ json makePkcs10(const request& req) {
     if (!name)
         throw requestError(errCode::badRequest, "member \"subject\" is not a name such as \"CN=alice,O=Example\"");
     x509ReqPtr csr = makeCsr(key, name.get());
-    return {{"pkcs10", base64Encode(csrDer(csr.get()))}, {"pkcs10Pem", csrPem(csr.get())}};
+    return derAndPem("pkcs10", csr.get(), i2d_X509_REQ, PEM_write_bio_X509_REQ);
 }
 
 } // namespace ops

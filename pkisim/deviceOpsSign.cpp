@@ -1,7 +1,6 @@
 // Signing with a container's key pair, and verifying such signatures.
 #include "deviceOps.h"
 
-#include "cryptoBase64.h"
 #include "cryptoSign.h"
 
 namespace pkisim {

@@ -3,8 +3,7 @@
 #include <algorithm>
 #include <cctype>
 
-#include "cryptoBase64.h"
-#include "cryptoCert.h"
+#include "cryptoEncoding.h"
 
 namespace pkisim {
 namespace {
@@ -120,11 +119,10 @@ std::string base64Member(const json& body, const char* name) {
 x509Ptr certMember(const json& body, const char* name) {
     const std::string& text = stringMember(body, name);
     x509Ptr cert;
-    if (text.compare(0, sizeof pemPrefix - 1, pemPrefix) == 0) {
-        cert = certFromPem(text);
-    } else if (std::optional<std::string> der = base64Decode(text)) {
-        cert = certFromDer(*der);
-    }
+    if (text.compare(0, sizeof pemPrefix - 1, pemPrefix) == 0)
+        cert = fromPem<x509Ptr>(text, PEM_read_bio_X509);
+    else if (std::optional<std::string> der = base64Decode(text))
+        cert = fromDer<x509Ptr>(*der, d2i_X509);
     if (!cert)
         badRequest(std::string("member \"") + name + "\" holds no certificate (PEM or Base64 DER)");
     return cert;
@@ -155,14 +153,14 @@ EVP_PKEY* requestedKey(const request& req) {
     return con.key.get();
 }
 
-std::string replyText(const json& reply) {
+std::string jsonText(const json& reply) {
     return reply.dump(-1, ' ', false, json::error_handler_t::replace);
 }
 
 std::string errorText(const requestError& error) {
     json body = error.details();
     body["error"] = error.what();
-    return replyText(body);
+    return jsonText(body);
 }
 
 } // namespace pkisim

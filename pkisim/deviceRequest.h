@@ -66,7 +66,7 @@ container& requestedContainer(const request& req);
 EVP_PKEY* requestedKey(const request& req);
 
 // Reply and error bodies as text; invalid UTF-8 in a value is replaced, never thrown on.
-std::string replyText(const nlohmann::json& reply);
+std::string jsonText(const nlohmann::json& reply);
 std::string errorText(const requestError& error);
 
 } // namespace pkisim

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <stdexcept>
 
-#include "cryptoCert.h"
+#include "cryptoEncoding.h"
 #include "cryptoKeys.h"
 #include "deviceKeyDir.h"
 #include "deviceOps.h"
@@ -79,13 +79,13 @@ bool deviceStore::modify(const std::string& devId, const std::string& label) {
 std::string deviceStore::certificatePem(const std::string& devId) const {
     std::lock_guard<std::mutex> guard(lock_);
     const container* con = defaultContainer(devId);
-    return con && con->cert ? certPem(con->cert.get()) : std::string();
+    return con && con->cert ? pemOf(con->cert.get(), PEM_write_bio_X509) : std::string();
 }
 
 std::string deviceStore::publicKeyPem(const std::string& devId) const {
     std::lock_guard<std::mutex> guard(lock_);
     const container* con = defaultContainer(devId);
-    return con && con->key ? pkisim::publicKeyPem(con->key.get()) : std::string();
+    return con && con->key ? pemOf(con->key.get(), PEM_write_bio_PUBKEY) : std::string();
 }
 
 int32_t deviceStore::handle(const std::string& service, const std::string& method,
@@ -97,7 +97,7 @@ int32_t deviceStore::handle(const std::string& service, const std::string& metho
                                                         + service + "\"");
         nlohmann::json body = parseRequestBody(requestBody);
         std::lock_guard<std::mutex> guard(lock_);
-        replyBody = replyText(op(request{devices_, body, method, requestBody}));
+        replyBody = jsonText(op(request{devices_, body, method, requestBody}));
         return errCode::success;
     } catch (const requestError& error) {
         return failure(error, replyBody);

@@ -3,7 +3,7 @@
 
 add_library(pkisim_devices STATIC
   ${CMAKE_CURRENT_LIST_DIR}/cryptoHandles.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/cryptoBase64.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/cryptoEncoding.cpp
   ${CMAKE_CURRENT_LIST_DIR}/cryptoKeys.cpp
   ${CMAKE_CURRENT_LIST_DIR}/cryptoSign.cpp
   ${CMAKE_CURRENT_LIST_DIR}/cryptoCert.cpp

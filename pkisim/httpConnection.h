@@ -1,6 +1,7 @@
 // One client connection of the HTTP server: reads requests one after the
-// other (keep-alive), hands each to the handler and writes its reply the way
-// the reply asks for, misbehaviour included.
+// other (keep-alive) with the HTTP parser of Boost.Beast, hands the body of
+// each to the handler and writes its reply the way the reply asks for,
+// misbehaviour included. Only POST with a Content-Length is served.
 #ifndef PKISIM_HTTP_CONNECTION_H
 #define PKISIM_HTTP_CONNECTION_H
 
@@ -9,7 +10,7 @@
 #include <functional>
 #include <string>
 
-#include "httpMessage.h"
+#include "httpReply.h"
 #include "stopSignal.h"
 
 namespace pkisim {
@@ -25,7 +26,8 @@ struct peerInfo {
     uint16_t peerPort = 0;
 };
 
-using httpHandler = std::function<httpReply(const httpRequest&, const peerInfo&)>;
+// Turns the body of one request into its reply.
+using httpHandler = std::function<httpReply(const std::string& body, const peerInfo&)>;
 
 class httpConnection {
 public:
@@ -39,10 +41,8 @@ public:
     void serve();
 
 private:
-    enum class readResult { request, closed, refused };
-    readResult readRequest(httpRequest& request);
-    bool readHead(size_t& headEnd);
-    bool readBody(size_t length, size_t bodyStart);
+    // Reads the next request; false when the client left or the request was refused.
+    bool readRequest(std::string& body, bool& keepAlive);
     bool deliver(const httpReply& reply, bool keepAlive);
     bool sendPaced(const std::string& bytes, int paceMs);
     void refuse(int status, const std::string& why);

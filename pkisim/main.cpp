@@ -2,6 +2,7 @@
 // running one.
 #include <pthread.h>
 #include <signal.h>
+#include <unistd.h>
 
 #include <csignal>
 #include <cstdio>
@@ -12,6 +13,7 @@
 
 #include "cliOptions.h"
 #include "ctlClient.h"
+#include "readiness.h"
 #include "simServer.h"
 
 namespace {
@@ -38,8 +40,10 @@ int serve(const pkisim::commandLine& line) {
     pkisim::server service(line.opts);
     service.start();
     announce(service, line.opts);
+    pkisim::notifyServiceManager("READY=1\nMAINPID=" + std::to_string(getpid()));
     int received = 0;
     sigwait(&signals, &received);
+    pkisim::notifyServiceManager("STOPPING=1");
     service.stop();
     return 0;
 }

@@ -1,10 +1,8 @@
 #include "replyBodies.h"
 
-namespace pkisim {
+#include "deviceOps.h"
 
-std::string jsonText(const nlohmann::json& value) {
-    return value.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
-}
+namespace pkisim {
 
 std::string errorBody(const std::string& why) { return jsonText({{"error", why}}); }
 
@@ -16,7 +14,9 @@ std::string loginBody(const sessionInfo& session, int32_t timeoutSeconds, uint16
 }
 
 std::string deviceEventBody(const deviceSpec& device, const std::string& what) {
-    return jsonText({{"devId", device.devId}, {"label", device.label}, {"keyType", device.keyType}, {"event", what}});
+    nlohmann::json body = deviceSummary(device);
+    body["event"] = what;
+    return jsonText(body);
 }
 
 std::string sessionClosedBody(int64_t sessionID, const std::string& reason) {

@@ -7,17 +7,16 @@
 
 #include <nlohmann/json.hpp>
 
+#include "deviceRequest.h"
 #include "simServer.h"
 
 namespace pkisim {
 
-// Text of a JSON value; invalid UTF-8 taken from a client is replaced, never thrown on.
-std::string jsonText(const nlohmann::json& value);
 // {"error": why}
 std::string errorBody(const std::string& why);
 // {"sessionID","ticket","timeout","notifyPort"}, every member a decimal or plain string.
 std::string loginBody(const sessionInfo& session, int32_t timeoutSeconds, uint16_t notifyPort);
-// {"devId","label","keyType","event"}; `what` is "inserted", "removed" or "modified".
+// {"devID","label","keyType","event"}: the getDevices entry and the event; `what` is "inserted", "removed" or "modified".
 std::string deviceEventBody(const deviceSpec& device, const std::string& what);
 // {"sessionID","event":"closed","reason"}
 std::string sessionClosedBody(int64_t sessionID, const std::string& reason);

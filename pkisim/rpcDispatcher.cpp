@@ -37,12 +37,12 @@ rpcDispatcher::rpcDispatcher(sessionService& vant, deviceGateway& gateway, fault
                              const stopSignal& stopping, bool verbose)
     : vant(vant), gateway(gateway), faults(faults), calls(record), stopping(stopping), verbose(verbose) {}
 
-httpReply rpcDispatcher::handle(const httpRequest& request, const peerInfo& peer) {
+httpReply rpcDispatcher::handle(const std::string& body, const peerInfo& peer) {
     const auto started = std::chrono::steady_clock::now();
     std::string logLine;
     httpReply reply;
     try {
-        reply = dispatch(request.body, peer, logLine);
+        reply = dispatch(body, peer, logLine);
     } catch (const std::exception& e) {
         reply = errorReply(500, std::string("pkisim: ") + e.what());
         logLine = std::string("internal error: ") + e.what();

@@ -33,7 +33,7 @@ public:
     rpcDispatcher& operator=(const rpcDispatcher&) = delete;
 
     // Never throws.
-    httpReply handle(const httpRequest& request, const peerInfo& peer);
+    httpReply handle(const std::string& body, const peerInfo& peer);
 
 private:
     // Fills logLine, the call as the verbose log shows it, only when verbose.

@@ -35,6 +35,10 @@ wire::msgResponse answerTo(const wire::msgRequest& request, int32_t errCode, con
     return response;
 }
 
+wire::msgResponse unknownSession(const wire::msgRequest& request) {
+    return answerTo(request, errCode::sessionUnknown, errorBody("session unknown or ended"));
+}
+
 sessionService::sessionService(const appRegistry& apps, sessionTable& sessions, eventLog& events,
                                const sessionSettings& settings)
     : apps(apps), sessions(sessions), events(events), settings(settings) {}
@@ -58,7 +62,7 @@ wire::msgResponse sessionService::logout(const wire::sessionTicket& ticket) {
     wire::msgRequest none;
     none.msgType = wire::enMsgType::enMsg_LogOut;
     if (sessions.check(ticket) == sessionState::unknown)
-        return answerTo(none, errCode::sessionUnknown, errorBody(unknownSessionError));
+        return unknownSession(none);
     sessions.end(ticket.sessionID);
     events.leave(ticket.sessionID);
     return answerTo(none, errCode::success, "{}");
@@ -67,7 +71,7 @@ wire::msgResponse sessionService::logout(const wire::sessionTicket& ticket) {
 wire::msgResponse sessionService::getNotify(const wire::sessionTicket& ticket, const wire::msgRequest& request) {
     const sessionState state = sessions.check(ticket);
     if (state == sessionState::unknown)
-        return answerTo(request, errCode::sessionUnknown, errorBody(unknownSessionError));
+        return unknownSession(request);
     const std::chrono::milliseconds wait(state == sessionState::active ? settings.longPollMs : 0);
     const eventLog::pollResult polled = events.poll(ticket.sessionID, request.extend, wait);
     if (polled.found)
@@ -76,7 +80,7 @@ wire::msgResponse sessionService::getNotify(const wire::sessionTicket& ticket, c
     if (state == sessionState::closing || sessions.check(ticket) == sessionState::unknown) {
         sessions.end(ticket.sessionID);
         events.lose(ticket.sessionID);
-        return answerTo(request, errCode::sessionUnknown, errorBody(unknownSessionError));
+        return unknownSession(request);
     }
     wire::msgResponse nothing = answerTo(request, errCode::noEvent, "{}");
     nothing.__set_extend(polled.cursor);
@@ -98,7 +102,7 @@ wire::msgResponse sessionService::deliver(const wire::msgRequest& request, const
 
 wire::msgResponse sessionService::getVersions(const wire::sessionTicket& ticket, const wire::msgRequest& request) {
     if (sessions.check(ticket) == sessionState::unknown)
-        return answerTo(request, errCode::sessionUnknown, errorBody(unknownSessionError));
+        return unknownSession(request);
     const nlohmann::json services = {"vantService", "deviceOperator", "enrollPlugin", "signxPlugin", "vmailPlugin"};
     return answerTo(request, errCode::success,
                     jsonText({{"service", "pkisim"}, {"version", PKISIM_VERSION}, {"services", services}}));

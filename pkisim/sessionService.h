@@ -45,11 +45,10 @@ private:
     const sessionSettings& settings;
 };
 
-// The error text of errCode 1, for every call whose session is unknown or over.
-inline constexpr const char* unknownSessionError = "session unknown or ended";
-
 // A response that answers `request`: its id, type, version and extend are echoed.
 wire::msgResponse answerTo(const wire::msgRequest& request, int32_t errCode, const std::string& body);
+// The errCode 1 answer, for every call whose session is unknown or over.
+wire::msgResponse unknownSession(const wire::msgRequest& request);
 
 } // namespace pkisim
 

@@ -65,7 +65,7 @@ struct server::impl {
           vant(apps, sessions, events, settings),
           gateway(devices, sessions, events),
           dispatcher(vant, gateway, faults, calls, stopping, opts.verbose),
-          http([this](const httpRequest& request, const peerInfo& peer) { return dispatcher.handle(request, peer); },
+          http([this](const std::string& body, const peerInfo& peer) { return dispatcher.handle(body, peer); },
                bodyLimited(opts.maxBodyBytes), stopping),
           requestPort(opts.port) {
         settings.timeoutSeconds = opts.sessionTimeout;

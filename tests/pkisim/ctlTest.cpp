@@ -2,13 +2,17 @@
 // use them.
 #include <gtest/gtest.h>
 
+#include <poll.h>
 #include <signal.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
+#include <cstddef>
+#include <cstdlib>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -30,10 +34,10 @@ using namespace std::chrono_literals;
 // Only to catch hangs; every run normally ends in well under a second.
 constexpr auto hangLimit = 60s;
 
-// The pkisim program with `args`, its standard streams on pipes.
-std::unique_ptr<childProcess> start(std::vector<std::string> args) {
+// The pkisim program with `args` and the further environment `env`, its standard streams on pipes.
+std::unique_ptr<childProcess> start(std::vector<std::string> args, const std::vector<std::string>& env = {}) {
     args.insert(args.begin(), PKISIM_BINARY);
-    return std::make_unique<childProcess>(args, std::vector<std::string>(), std::string());
+    return std::make_unique<childProcess>(args, env, std::string());
 }
 
 childResult run(const std::vector<std::string>& args) {
@@ -90,7 +94,7 @@ TEST_F(ctlTest, scriptsDriveDevicesSessionsEventsAndFaults) {
     EXPECT_EQ(ctl({"insert", "--id", "CTL-1", "--key", "ECC", "--label", "from a script"})["devId"], "CTL-1");
     ctl({"modify", "CTL-1", "renamed"});
     ctl({"remove", "CTL-1"});
-    ctl({"event", "inserted", R"({"devId":"SCRIPTED"})"});
+    ctl({"event", "inserted", R"({"devID":"SCRIPTED"})"});
     std::vector<int32_t> types;
     int64_t cursor = 0;
     for (const wire::msgResponse& event : client.drain(ticket, cursor))
@@ -149,17 +153,46 @@ TEST_F(ctlTest, aStaleControlSocketIsReplaced) {
     EXPECT_TRUE(ctl({"status"})["ok"]);
 }
 
-TEST_F(ctlTest, helpTextsNameEveryFlagAndCommand) {
-    const childResult help = run({"--help"});
-    EXPECT_EQ(help.status, 0);
-    for (const char* flag : {"--port", "--notify-port", "--timeout", "--long-poll", "--keys", "--apps", "--control",
-                             "--no-control", "--max-body", "--record-limit", "--verbose", "--version"})
-        EXPECT_NE(help.out.find(flag), std::string::npos) << flag;
-    const childResult ctlHelp = run({"ctl", "--help"});
-    EXPECT_EQ(ctlHelp.status, 0);
-    for (const char* command : {"status", "devices", "insert", "remove", "modify", "sessions", "close-session",
-                                "expire-session", "event", "fault", "clear-faults", "calls"})
-        EXPECT_NE(ctlHelp.out.find(command), std::string::npos) << command;
+// One datagram from the service, or "" when none comes in time.
+std::string nextDatagram(int fd) {
+    pollfd p{fd, POLLIN, 0};
+    char text[256];
+    if (poll(&p, 1, static_cast<int>(std::chrono::milliseconds(hangLimit).count())) != 1)
+        return "";
+    const ssize_t size = recv(fd, text, sizeof text, 0);
+    return size > 0 ? std::string(text, static_cast<size_t>(size)) : "";
+}
+
+TEST_F(ctlTest, aServiceManagerLearnsWhenTheServiceIsReadyAndWhenItStops) {
+    const std::string socketPath = dir.path() + "/notify.sock";
+    for (const std::string& name : {socketPath, "@pkisim-test-" + std::to_string(getpid())}) {
+        SCOPED_TRACE(name);
+        const int manager = socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        std::memcpy(address.sun_path, name.data(), name.size());
+        if (name[0] == '@')
+            address.sun_path[0] = '\0';
+        const auto size = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + name.size());
+        ASSERT_EQ(bind(manager, reinterpret_cast<const sockaddr*>(&address), size), 0) << std::strerror(errno);
+
+        auto service = start({"-p", "0", "-n", "0", "--no-control"}, {"NOTIFY_SOCKET=" + name});
+        const std::string ready = nextDatagram(manager);
+        EXPECT_EQ(ready.rfind("READY=1\nMAINPID=", 0), 0u) << ready;
+        EXPECT_GT(std::atoi(ready.c_str() + std::strlen("READY=1\nMAINPID=")), 0) << ready;
+        std::string line;
+        ASSERT_TRUE(service->readLine(line, hangLimit));
+        unsigned request = 0, notify = 0;
+        ASSERT_EQ(std::sscanf(line.c_str(), "pkisim: listening on 127.0.0.1:%u (requests) and 127.0.0.1:%u",
+                              &request, &notify), 2) << line;
+        EXPECT_NO_THROW(rawConnection(static_cast<uint16_t>(request)));
+        EXPECT_NO_THROW(rawConnection(static_cast<uint16_t>(notify)));
+
+        service->sendSignal(SIGTERM);
+        EXPECT_EQ(nextDatagram(manager), "STOPPING=1");
+        EXPECT_EQ(service->finish(hangLimit).status, 0);
+        close(manager);
+    }
 }
 
 } // namespace

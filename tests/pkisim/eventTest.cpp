@@ -22,10 +22,10 @@ constexpr int32_t devModify = wire::enMsgType::enMsg_NotifyerDevModify;
 constexpr int32_t sessionClose = wire::enMsgType::enMsg_NotifyerSessionClose;
 
 std::string devIdOf(const wire::msgResponse& event) {
-    return nlohmann::json::parse(event.jsonBody).value("devId", "");
+    return nlohmann::json::parse(event.jsonBody).value("devID", "");
 }
 
-// The devIds of the events that polling from `cursor` delivers; `cursor` follows the replies.
+// The device ids of the events that polling from `cursor` delivers; `cursor` follows the replies.
 std::vector<std::string> drain(serviceClient& client, const wire::sessionTicket& ticket, int64_t& cursor) {
     std::vector<std::string> devIds;
     for (const wire::msgResponse& event : client.drain(ticket, cursor))
@@ -33,24 +33,21 @@ std::vector<std::string> drain(serviceClient& client, const wire::sessionTicket&
     return devIds;
 }
 
-class eventTest : public ::testing::Test {
+class eventTest : public serviceTest {
 protected:
-    void SetUp() override { service.start(); }
-
     std::string insert(const std::string& devId) {
         pkisim::deviceSpec spec;
         spec.devId = devId;
         spec.keyType = "ECC";
         return service.insertDevice(spec);
     }
-
-    pkisim::server service{freePorts()};
 };
 
 TEST_F(eventTest, deviceChangesArriveInOrderWithConsecutiveCursors) {
     serviceClient client(service.port());
     const wire::sessionTicket ticket = client.login();
     insert("EV-1");
+    const nlohmann::json listed = nlohmann::json::parse(client.getDevices(ticket).jsonBody)["devices"].back();
     ASSERT_TRUE(service.modifyDevice("EV-1", "renamed"));
     ASSERT_TRUE(service.removeDevice("EV-1"));
     EXPECT_FALSE(service.removeDevice("EV-1"));
@@ -68,8 +65,12 @@ TEST_F(eventTest, deviceChangesArriveInOrderWithConsecutiveCursors) {
     EXPECT_EQ(replies[2].msgType, devOut);
     EXPECT_EQ(replies[1].extend, replies[0].extend + 1);
     EXPECT_EQ(replies[2].extend, replies[1].extend + 1);
+    nlohmann::json inserted = nlohmann::json::parse(replies[0].jsonBody);
+    EXPECT_EQ(inserted["event"], "inserted");
+    inserted.erase("event");
+    EXPECT_EQ(inserted, listed) << "an event names the device as getDevices lists it";
     const nlohmann::json modified = nlohmann::json::parse(replies[1].jsonBody);
-    EXPECT_EQ(modified["devId"], "EV-1");
+    EXPECT_EQ(modified["devID"], "EV-1");
     EXPECT_EQ(modified["label"], "renamed");
     EXPECT_EQ(modified["event"], "modified");
     EXPECT_EQ(nlohmann::json::parse(replies[2].jsonBody)["event"], "removed");
@@ -153,15 +154,15 @@ TEST(eventCursor, cursorsFromAnEarlierRunOrBeyondTheNewestAreReplaced) {
         earlier.start();
         serviceClient client(earlier.port());
         const wire::sessionTicket ticket = client.login();
-        earlier.pushEvent(devIn, R"({"devId":"OLD"})");
+        earlier.pushEvent(devIn, R"({"devID":"OLD"})");
         foreign = client.poll(ticket, 0).extend;
     }
     pkisim::server later(freePorts());
     later.start();
-    later.pushEvent(devIn, R"({"devId":"NEW-1"})");
+    later.pushEvent(devIn, R"({"devID":"NEW-1"})");
     serviceClient client(later.port());
     const wire::sessionTicket ticket = client.login();
-    later.pushEvent(devIn, R"({"devId":"NEW-2"})");
+    later.pushEvent(devIn, R"({"devID":"NEW-2"})");
 
     // A cursor of an earlier run: everything this run still keeps is news.
     wire::msgResponse reply = client.poll(ticket, foreign);
@@ -202,14 +203,14 @@ TEST_F(eventTest, pushedEventsAndRelabelsReachEverySession) {
     serviceClient client(service.port());
     const wire::sessionTicket first = client.login();
     const wire::sessionTicket second = client.login();
-    service.pushEvent(devIn, R"({"devId":"PUSHED"})");
+    service.pushEvent(devIn, R"({"devID":"PUSHED"})");
     wire::msgResponse relabel;
     client.dev.setDevLable(relabel, first, request(18, R"({"devID":"SIM-ECC-01","label":"via service"})"));
     ASSERT_EQ(relabel.errCode, 0) << relabel.jsonBody;
     for (const wire::sessionTicket& ticket : {first, second}) {
         const wire::msgResponse pushed = client.poll(ticket, 0);
         EXPECT_EQ(pushed.msgType, devIn);
-        EXPECT_EQ(pushed.jsonBody, R"({"devId":"PUSHED"})");
+        EXPECT_EQ(pushed.jsonBody, R"({"devID":"PUSHED"})");
         const wire::msgResponse modified = client.poll(ticket, pushed.extend);
         EXPECT_EQ(modified.msgType, devModify);
         EXPECT_EQ(nlohmann::json::parse(modified.jsonBody)["label"], "via service");

@@ -19,30 +19,14 @@ using apache::thrift::TApplicationException;
 using apache::thrift::protocol::TProtocolException;
 using apache::thrift::transport::TTransportException;
 
-pkisim::fault make(pkisim::fault::kind what, const std::string& method = "deviceOperator:getDevices") {
-    pkisim::fault f;
-    f.what = what;
-    f.method = method;
-    return f;
-}
-
-class faultTest : public ::testing::Test {
+class faultTest : public loggedInTest {
 protected:
-    void SetUp() override {
-        service.start();
-        serviceClient client(service.port());
-        ticket = client.login();
-    }
-
     // A getDevices call on a connection of its own: after a failed exchange the
     // client stack is not reused.
     wire::msgResponse getDevices(int timeoutMs = 10000) {
         serviceClient client(service.port(), timeoutMs);
         return client.getDevices(ticket);
     }
-
-    pkisim::server service{freePorts()};
-    wire::sessionTicket ticket;
 };
 
 TEST_F(faultTest, eachMisbehaviourReachesTheClientAsItsOwnFailure) {
@@ -51,7 +35,7 @@ TEST_F(faultTest, eachMisbehaviourReachesTheClientAsItsOwnFailure) {
         std::function<void(const std::function<void()>&)> expectation;
     } const cases[] = {
         {[] {
-             pkisim::fault f = make(pkisim::fault::exception);
+             pkisim::fault f = faultOf(pkisim::fault::exception);
              f.message = "device unplugged";
              return f;
          }(),
@@ -63,7 +47,7 @@ TEST_F(faultTest, eachMisbehaviourReachesTheClientAsItsOwnFailure) {
                  EXPECT_STREQ(e.what(), "device unplugged");
              }
          }},
-        {make(pkisim::fault::missingResult),
+        {faultOf(pkisim::fault::missingResult),
          [](const std::function<void()>& call) {
              try {
                  call();
@@ -73,10 +57,10 @@ TEST_F(faultTest, eachMisbehaviourReachesTheClientAsItsOwnFailure) {
                  EXPECT_STREQ(e.what(), "getDevices failed: unknown result");
              }
          }},
-        {make(pkisim::fault::malformed),
+        {faultOf(pkisim::fault::malformed),
          [](const std::function<void()>& call) { EXPECT_THROW(call(), TProtocolException); }},
         {[] {
-             pkisim::fault f = make(pkisim::fault::httpStatus);
+             pkisim::fault f = faultOf(pkisim::fault::httpStatus);
              f.status = 503;
              return f;
          }(),
@@ -88,7 +72,7 @@ TEST_F(faultTest, eachMisbehaviourReachesTheClientAsItsOwnFailure) {
                  EXPECT_NE(std::string(e.what()).find("Bad Status"), std::string::npos) << e.what();
              }
          }},
-        {make(pkisim::fault::dropMidReply),
+        {faultOf(pkisim::fault::dropMidReply),
          [](const std::function<void()>& call) { EXPECT_THROW(call(), TTransportException); }},
     };
     for (const auto& c : cases) {
@@ -100,7 +84,7 @@ TEST_F(faultTest, eachMisbehaviourReachesTheClientAsItsOwnFailure) {
 }
 
 TEST_F(faultTest, delayedCallStillSucceeds) {
-    pkisim::fault f = make(pkisim::fault::delay);
+    pkisim::fault f = faultOf(pkisim::fault::delay);
     f.delayMs = 100;
     service.injectFault(f);
     const auto started = std::chrono::steady_clock::now();
@@ -109,7 +93,7 @@ TEST_F(faultTest, delayedCallStillSucceeds) {
 }
 
 TEST_F(faultTest, silentCallTimesTheClientOutAndLeavesTheServiceSound) {
-    service.injectFault(make(pkisim::fault::silent));
+    service.injectFault(faultOf(pkisim::fault::silent));
     try {
         getDevices(300);
         ADD_FAILURE() << "the silent call was answered";
@@ -120,7 +104,7 @@ TEST_F(faultTest, silentCallTimesTheClientOutAndLeavesTheServiceSound) {
 }
 
 TEST_F(faultTest, scriptedReplyIsAnsweredFieldForField) {
-    pkisim::fault f = make(pkisim::fault::reply);
+    pkisim::fault f = faultOf(pkisim::fault::reply);
     f.respid = 41;
     f.msgType = 42;
     f.version = 43;
@@ -156,7 +140,7 @@ TEST_F(faultTest, rawRepliesSendTheirBytesAsTheyStandAndPaced) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.message + " paced " + std::to_string(c.paceMs));
-        pkisim::fault f = make(pkisim::fault::rawReply, "*");
+        pkisim::fault f = faultOf(pkisim::fault::rawReply, "*");
         f.rawWire = c.rawWire;
         f.paceMs = c.paceMs;
         f.message = c.message;
@@ -183,7 +167,7 @@ TEST_F(faultTest, rawRepliesSendTheirBytesAsTheyStandAndPaced) {
 }
 
 TEST_F(faultTest, notificationErrCodesApplyToPollsOnly) {
-    pkisim::fault busy = make(pkisim::fault::notifyErrCode, "*");
+    pkisim::fault busy = faultOf(pkisim::fault::notifyErrCode, "*");
     busy.errCode = 3;
     pkisim::fault lost = busy;
     lost.errCode = 1;
@@ -199,8 +183,8 @@ TEST_F(faultTest, notificationErrCodesApplyToPollsOnly) {
 }
 
 TEST_F(faultTest, refusedLoginsOpenNoSession) {
-    service.injectFault(make(pkisim::fault::refuseLogin, "*"));
-    pkisim::fault other = make(pkisim::fault::refuseLogin, "vantService:login");
+    service.injectFault(faultOf(pkisim::fault::refuseLogin, "*"));
+    pkisim::fault other = faultOf(pkisim::fault::refuseLogin, "vantService:login");
     other.errCode = 9;
     service.injectFault(other);
     const size_t before = service.sessions().size();
@@ -216,14 +200,14 @@ TEST_F(faultTest, refusedLoginsOpenNoSession) {
 }
 
 TEST_F(faultTest, faultsApplyInInjectionOrderToTheCallsTheyName) {
-    pkisim::fault twice = make(pkisim::fault::reply);
+    pkisim::fault twice = faultOf(pkisim::fault::reply);
     twice.count = 2;
     twice.errCode = 50;
-    pkisim::fault anyCall = make(pkisim::fault::reply, "*");
+    pkisim::fault anyCall = faultOf(pkisim::fault::reply, "*");
     anyCall.errCode = 51;
-    pkisim::fault wholeService = make(pkisim::fault::reply, "vantService:*");
+    pkisim::fault wholeService = faultOf(pkisim::fault::reply, "vantService:*");
     wholeService.errCode = 52;
-    pkisim::fault forever = make(pkisim::fault::reply, "deviceOperator:getDevInfo");
+    pkisim::fault forever = faultOf(pkisim::fault::reply, "deviceOperator:getDevInfo");
     forever.count = -1;
     forever.errCode = 53;
     for (const pkisim::fault& f : {twice, anyCall, wholeService, forever})
@@ -249,13 +233,13 @@ TEST_F(faultTest, faultsApplyInInjectionOrderToTheCallsTheyName) {
 }
 
 TEST_F(faultTest, faultsThatCouldNeverApplyAreRefused) {
-    pkisim::fault never = make(pkisim::fault::delay);
+    pkisim::fault never = faultOf(pkisim::fault::delay);
     never.count = 0;
-    pkisim::fault badStatus = make(pkisim::fault::httpStatus);
+    pkisim::fault badStatus = faultOf(pkisim::fault::httpStatus);
     badStatus.status = 100;
-    pkisim::fault negative = make(pkisim::fault::delay);
+    pkisim::fault negative = faultOf(pkisim::fault::delay);
     negative.delayMs = -1;
-    pkisim::fault negativePace = make(pkisim::fault::rawReply);
+    pkisim::fault negativePace = faultOf(pkisim::fault::rawReply);
     negativePace.paceMs = -1;
     for (const pkisim::fault& f : {never, badStatus, negative, negativePace})
         EXPECT_THROW(service.injectFault(f), std::invalid_argument);

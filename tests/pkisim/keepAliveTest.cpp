@@ -22,22 +22,15 @@ constexpr int manyCalls = 10000;
 #endif
 const std::string payload(64 * 1024, 'k');
 
-class keepAliveTest : public ::testing::Test {
+pkisim::options fewRecorded() {
+    pkisim::options opts = freePorts();
+    opts.recordLimit = 16;  // keeps memory flat over the long run
+    return opts;
+}
+
+class keepAliveTest : public loggedInTest {
 protected:
-    void SetUp() override {
-        service.start();
-        serviceClient client(service.port());
-        ticket = client.login();
-    }
-
-    static pkisim::options fewRecorded() {
-        pkisim::options opts = freePorts();
-        opts.recordLimit = 16;  // keeps memory flat over the long run
-        return opts;
-    }
-
-    pkisim::server service{fewRecorded()};
-    wire::sessionTicket ticket;
+    keepAliveTest() : loggedInTest(fewRecorded()) {}
 };
 
 TEST_F(keepAliveTest, tenThousandCallsOf64KiBOnOneConnection) {

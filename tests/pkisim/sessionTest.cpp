@@ -2,7 +2,6 @@
 // record of calls as the library's tests rely on it.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <fstream>
 #include <string>
 #include <thread>
@@ -10,17 +9,13 @@
 #include <nlohmann/json.hpp>
 
 #include "simTestSupport.h"
+#include "tempDir.h"
 
 namespace {
 
 using namespace pkitest;
 
-class sessionTest : public ::testing::Test {
-protected:
-    void SetUp() override { service.start(); }
-
-    pkisim::server service{freePorts()};
-};
+using sessionTest = serviceTest;
 
 TEST_F(sessionTest, loginAnswersTheFourMembersAsDecimalStrings) {
     serviceClient client(service.port());
@@ -134,7 +129,8 @@ TEST_F(sessionTest, requestServicesReachTheDevicesAndPassTheirVerdicts) {
 }
 
 TEST(sessionApps, applicationsFileAddsApplications) {
-    const std::string path = ::testing::TempDir() + "pkisim-apps.json";
+    const testsupport::tempDir dir;
+    const std::string path = dir.path() + "/apps.json";
     std::ofstream(path) << R"([{"appName":"mail","appID":"mail-1","token":"secret"}])";
     pkisim::options opts = freePorts();
     opts.appsFile = path;
@@ -146,11 +142,11 @@ TEST(sessionApps, applicationsFileAddsApplications) {
     EXPECT_EQ(response.errCode, 0);
     client.vant.login(response, loginRequest());
     EXPECT_EQ(response.errCode, 0) << "the demo application stays";
-    std::remove(path.c_str());
 }
 
 TEST(sessionApps, badApplicationsFileIsRefusedAtConstruction) {
-    const std::string path = ::testing::TempDir() + "pkisim-bad-apps.json";
+    const testsupport::tempDir dir;
+    const std::string path = dir.path() + "/apps.json";
     for (const char* text : {"{}", "[{\"appName\":\"x\"}]", "not json", "[1]"}) {
         std::ofstream(path) << text;
         pkisim::options opts = freePorts();
@@ -160,7 +156,6 @@ TEST(sessionApps, badApplicationsFileIsRefusedAtConstruction) {
     pkisim::options missing = freePorts();
     missing.appsFile = path + ".missing";
     EXPECT_THROW(pkisim::server service(missing), std::runtime_error);
-    std::remove(path.c_str());
 }
 
 TEST_F(sessionTest, recordHoldsEachCallAsItArrived) {

@@ -34,14 +34,6 @@ size_t threadBaseline() {
     return threadCount();
 }
 
-pkisim::fault pending(pkisim::fault::kind what, const std::string& method) {
-    pkisim::fault f;
-    f.what = what;
-    f.method = method;
-    f.delayMs = 600000;
-    return f;
-}
-
 TEST(shutdownTest, stopEndsPendingCallsAndJoinsEveryThread) {
     const size_t before = threadBaseline();
     pkisim::options opts = freePorts();
@@ -53,8 +45,10 @@ TEST(shutdownTest, stopEndsPendingCallsAndJoinsEveryThread) {
         serviceClient client(service->port());
         ticket = client.login();
     }
-    service->injectFault(pending(pkisim::fault::delay, "deviceOperator:getDevices"));
-    service->injectFault(pending(pkisim::fault::silent, "deviceOperator:getDevInfo"));
+    pkisim::fault longDelay = faultOf(pkisim::fault::delay);
+    longDelay.delayMs = 600000;
+    service->injectFault(longDelay);
+    service->injectFault(faultOf(pkisim::fault::silent, "deviceOperator:getDevInfo"));
 
     // Idle connections, a delayed call, a silent call and a long poll.
     std::vector<std::unique_ptr<rawConnection>> idle;

@@ -13,6 +13,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <stdexcept>
+#include <thread>
 #include <utility>
 
 #include <nlohmann/json.hpp>
@@ -29,6 +30,23 @@ pkisim::options freePorts() {
     opts.notifyPort = 0;
     opts.keyDir = testsupport::sharedKeyDir();
     return opts;
+}
+
+pkisim::fault faultOf(pkisim::fault::kind what, const std::string& method) {
+    pkisim::fault f;
+    f.what = what;
+    f.method = method;
+    return f;
+}
+
+bool waitUntil(const std::function<bool()>& pred, std::chrono::milliseconds timeout) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (!pred()) {
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return true;
 }
 
 wire::msgRequest request(int32_t msgType, const std::string& body, int64_t extend, int32_t reqid) {
@@ -243,6 +261,11 @@ uint16_t rawConnection::localPort() const {
     socklen_t size = sizeof address;
     getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size);
     return ntohs(address.sin_port);
+}
+
+void loggedInTest::SetUp() {
+    serviceTest::SetUp();
+    ticket = serviceClient(service.port()).login();
 }
 
 } // namespace pkitest

@@ -4,10 +4,12 @@
 #ifndef PKISIM_TEST_SUPPORT_H
 #define PKISIM_TEST_SUPPORT_H
 
+#include <gtest/gtest.h>
 #include <thrift/protocol/TJSONProtocol.h>
 #include <thrift/protocol/TMultiplexedProtocol.h>
 #include <thrift/transport/TBufferTransports.h>
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -27,6 +29,12 @@ namespace wire = ::com::vant::cbb::pkimid;
 // A server on free ports, no control channel, device keys shared by the
 // servers of one test program.
 pkisim::options freePorts();
+
+// A fault of kind `what` for the next call of `method`.
+pkisim::fault faultOf(pkisim::fault::kind what, const std::string& method = "deviceOperator:getDevices");
+
+// Polls `pred` until it holds or the time runs out; for conditions nothing can be waited on for.
+bool waitUntil(const std::function<bool()>& pred, std::chrono::milliseconds timeout = std::chrono::seconds(20));
 
 wire::msgRequest request(int32_t msgType, const std::string& body, int64_t extend = 0, int32_t reqid = 7);
 wire::msgRequest loginRequest(const std::string& appName = pkisim::demoAppName,
@@ -132,6 +140,24 @@ private:
 };
 
 std::string postHead(size_t length, const std::string& extraHeaders = "");
+
+// A service started for each test, on free ports unless `opts` says otherwise.
+class serviceTest : public ::testing::Test {
+protected:
+    explicit serviceTest(pkisim::options opts = freePorts()) : service(std::move(opts)) {}
+    void SetUp() override { service.start(); }
+
+    pkisim::server service;
+};
+
+// The same, with a session of the demo application.
+class loggedInTest : public serviceTest {
+protected:
+    using serviceTest::serviceTest;
+    void SetUp() override;
+
+    wire::sessionTicket ticket;
+};
 
 } // namespace pkitest
 

@@ -4,9 +4,7 @@
 
 #include <thrift/TApplicationException.h>
 
-#include <chrono>
 #include <string>
-#include <thread>
 
 #include "simTestSupport.h"
 
@@ -23,24 +21,9 @@ pkisim::options smallBodies() {
     return opts;
 }
 
-// There is nothing to wait on for a server thread that ends: poll briefly.
-bool eventually(const std::function<bool()>& pred) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while (!pred()) {
-        if (std::chrono::steady_clock::now() > deadline)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return true;
-}
-
-class transportTest : public ::testing::Test {
+class transportTest : public loggedInTest {
 protected:
-    void SetUp() override {
-        service.start();
-        serviceClient client(service.port());
-        ticket = client.login();
-    }
+    transportTest() : loggedInTest(smallBodies()) {}
 
     std::string versions() { return versionsBody(ticket, request(0, "")); }
 
@@ -64,9 +47,6 @@ protected:
         ADD_FAILURE() << "no exception in " << reply.body;
         return TApplicationException();
     }
-
-    pkisim::server service{smallBodies()};
-    wire::sessionTicket ticket;
 };
 
 TEST_F(transportTest, malformedOrRefusedHttpIsAnsweredAndTheConnectionClosed) {
@@ -98,7 +78,7 @@ TEST_F(transportTest, malformedOrRefusedHttpIsAnsweredAndTheConnectionClosed) {
         EXPECT_EQ(reply.headers["connection"], "close");
         EXPECT_TRUE(raw.closedByPeer());
     }
-    EXPECT_TRUE(eventually([&] { return service.openConnections() == 0; }));
+    EXPECT_TRUE(waitUntil([&] { return service.openConnections() == 0; }));
     serviceClient client(service.port());
     EXPECT_EQ(client.getDevices(ticket).errCode, 0);
 }
@@ -180,9 +160,9 @@ TEST_F(transportTest, clientsThatLeaveMidRequestFreeTheirThreads) {
         rawConnection halfBody(service.port());
         halfHead.send("POST / HTTP/1.1\r\nContent-Le");
         halfBody.send(postHead(100) + "{\"partial");
-        ASSERT_TRUE(eventually([&] { return service.openConnections() == 3; }));
+        ASSERT_TRUE(waitUntil([&] { return service.openConnections() == 3; }));
     }
-    EXPECT_TRUE(eventually([&] { return service.openConnections() == 0; }));
+    EXPECT_TRUE(waitUntil([&] { return service.openConnections() == 0; }));
 }
 
 } // namespace

@@ -1,7 +1,7 @@
 // Malformed and misdirected requests: each gets its errCode and an error text.
 #include <gtest/gtest.h>
 
-#include "cryptoBase64.h"
+#include "cryptoEncoding.h"
 #include "deviceTestSupport.h"
 
 namespace {
