@@ -18,6 +18,9 @@
 #include <stdint.h>
 #include <string.h>
 
+/* Message types of the services' methods, result codes, notification types. */
+#include "tessera_catalogue.h"
+
 #ifdef __cplusplus
 #include <string>
 #else
@@ -84,9 +87,6 @@ enum PKI_SERVICE {
     SIGNXSERVICE = 2,  /* signatures, signed messages, envelopes */
     VMAILSERVICE = 3   /* secure mail */
 };
-
-/* Message types of each service's methods, result codes, notification types. */
-#include "tessera_catalogue.h"
 
 #ifdef __cplusplus
 
@@ -251,7 +251,7 @@ typedef struct vpkiResp {
     int32_t respid;
     int32_t msgType;
     int32_t version;
-    int32_t errCode; /* the service's result code, passed on unchanged (VPKI_RESULT_OK: success) */
+    int32_t errCode; /* the service's result code, passed on unchanged */
     int64_t extend;
     char jsonBody[VPKI_JSON_CAPACITY];
     vpkiByteArray* body; /* owned; may be null */
@@ -294,10 +294,10 @@ static inline int32_t vpkiAsyncReqId(const void* msg)
 
 /*
  * Notification callback: one call per event (device inserted, removed or
- * modified, session closed: resp->msgType is one of the VPKI_NOTIFY_ types),
- * on the library's notification thread, in the order the service reported
- * them. resp and its buffers live only during the call; copy what you keep.
- * param is the notifyParam given to createAgent.
+ * modified, session closed), on the library's notification thread, in the
+ * order the service reported them. resp and its buffers live only during the
+ * call; copy what you keep. param is the notifyParam given to createAgent.
+ * resp->msgType tells the event: one of the VPKI_NOTIFY_ types.
  */
 typedef void (*agentNotifyFunc)(vpkiResp* resp, void* param);
 
