@@ -18,20 +18,20 @@ int main(int argc, char** argv)
         return 1;
     }
     if (!loginAgent(appName, appID, token)) {
-        std::fputs("list-devices: login failed (is the service running on 127.0.0.1:18080?)\n", stderr);
+        std::fprintf(stderr, "list-devices: login failed: %s\n", agentLastErrorText());
         releaseAgent();
         return 1;
     }
 
     vpkiReq req;
-    req.msgType = 16;  // devService: getDevices
+    req.msgType = VPKI_DEV_getDevices;
     req.version = 1;
     vpkiResp resp;
     int status = 0;
     if (!reqSync(DEVSERVICE, &req, &resp)) {
-        std::fputs("list-devices: the request failed\n", stderr);
+        std::fprintf(stderr, "list-devices: the request failed: %s\n", agentLastErrorText());
         status = 1;
-    } else if (resp.errCode != 0) {
+    } else if (resp.errCode != VPKI_RESULT_OK) {
         std::fprintf(stderr, "list-devices: the service answered errCode %d: %s\n", resp.errCode,
                      resp.body->getDataString().c_str());
         status = 1;

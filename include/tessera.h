@@ -28,6 +28,9 @@
 #include <stdint.h>
 #include <string.h>
 
+/* Message types of the services' methods, result codes, notification types. */
+#include "tessera_catalogue.h"
+
 #ifdef __cplusplus
 #include <string>
 #else
@@ -305,6 +308,7 @@ static inline int32_t vpkiAsyncReqId(const void* msg)
  * modified, session closed), on the library's notification thread, in the
  * order the service reported them. resp and its buffers live only during the
  * call; copy what you keep. param is the notifyParam given to createAgent.
+ * resp->msgType tells the event: one of the VPKI_NOTIFY_ types.
  */
 typedef void (*agentNotifyFunc)(vpkiResp* resp, void* param);
 

@@ -1,68 +1,69 @@
-// Which operation carries out each method of the four request services.
+// Which operation carries out each method of the four request services: every
+// method of the lists in tessera_catalogue.h is served, by its behaviour below
+// or else by the simulated operation.
 #include <map>
 
 #include "deviceOps.h"
+#include "tessera_catalogue.h"
 
 namespace pkisim {
 namespace {
 
+// One enumerator per listed method (DEV_getDevices), so that a behaviour for
+// a method the lists lack does not compile.
+#define PKISIM_ROUTED(service, method, msgType) service##_##method,
+#define PKISIM_UNROUTED(service, method) service##_##method,
+enum class listed { VPKI_METHODS(PKISIM_ROUTED, PKISIM_UNROUTED) };
+#undef PKISIM_UNROUTED
+#undef PKISIM_ROUTED
+
+// The methods that behave like a real device.
+const std::map<listed, operation> behaviours = {
+    {listed::DEV_getDevices, ops::getDevices},
+    {listed::DEV_getDevInfo, ops::getDevInfo},
+    {listed::DEV_setDevLable, ops::setDevLable},
+    {listed::DEV_getPINInfo, ops::getPINInfo},
+    {listed::DEV_changePIN, ops::changePIN},
+    {listed::DEV_verifyPIN, ops::verifyPIN},
+    {listed::DEV_unlockPIN, ops::unlockPIN},
+    {listed::DEV_getAppList, ops::getAppList},
+    {listed::DEV_createApp, ops::createApp},
+    {listed::DEV_delApp, ops::delApp},
+    {listed::DEV_getContainers, ops::getContainers},
+    {listed::DEV_createContainer, ops::createContainer},
+    {listed::DEV_delContainer, ops::delContainer},
+    {listed::DEV_getContainerType, ops::getContainerType},
+    {listed::DEV_importCertificate, ops::importCertificate},
+    {listed::DEV_exportCertificate, ops::exportCertificate},
+    {listed::DEV_getAllCert, ops::getAllCert},
+    {listed::DEV_exportPublicKey, ops::exportPublicKey},
+    {listed::SIGNX_signData, ops::signData},
+    {listed::SIGNX_verifySignData, ops::verifySignData},
+    {listed::SIGNX_parseCert, ops::parseCert},
+    {listed::ENROLL_makePkcs10, ops::makePkcs10},
+    {listed::ENROLL_genKeypair, ops::genKeypair},
+    {listed::ENROLL_importX509Cert, ops::importCertificate},
+    {listed::ENROLL_getCert, ops::exportCertificate},
+    {listed::VMAIL_signData, ops::signData},
+};
+
+operation operationOf(listed method) {
+    auto found = behaviours.find(method);
+    return found == behaviours.end() ? ops::simulated : found->second;
+}
+
 using methodTable = std::map<std::string, operation>;
 
-const methodTable deviceOperatorMethods = {
-    {"getDevices", ops::getDevices},     {"getDevInfo", ops::getDevInfo},
-    {"setDevLable", ops::setDevLable},   {"transMitData", ops::simulated},
-    {"devAuth", ops::simulated},         {"changeAuthKey", ops::simulated},
-    {"getPINInfo", ops::getPINInfo},     {"changePIN", ops::changePIN},
-    {"verifyPIN", ops::verifyPIN},       {"unlockPIN", ops::unlockPIN},
-    {"getAppList", ops::getAppList},     {"createApp", ops::createApp},
-    {"delApp", ops::delApp},             {"getContainers", ops::getContainers},
-    {"createContainer", ops::createContainer}, {"delContainer", ops::delContainer},
-    {"openContainer", ops::simulated},   {"closeContainer", ops::simulated},
-    {"getContainerType", ops::getContainerType}, {"importCertificate", ops::importCertificate},
-    {"exportCertificate", ops::exportCertificate}, {"getAllCert", ops::getAllCert},
-    {"exportPublicKey", ops::exportPublicKey}, {"extPubKeyEncrypt", ops::simulated},
-    {"extPriKeyDecrypt", ops::simulated}, {"initFinger", ops::simulated},
-    {"hasFinger", ops::simulated},       {"verifyFinger", ops::simulated},
-    {"cancleFinger", ops::simulated},    {"getProviders", ops::simulated},
-    {"setProvider", ops::simulated},     {"findCert", ops::simulated},
+#define PKISIM_ROUTED(service, method, msgType) {#method, operationOf(listed::service##_##method)},
+#define PKISIM_UNROUTED(service, method) {#method, operationOf(listed::service##_##method)},
+const std::map<std::string, methodTable> services = {
+    {"enrollPlugin", {VPKI_METHODS_ENROLL(PKISIM_ROUTED, PKISIM_UNROUTED)}},
+    {"deviceOperator", {VPKI_METHODS_DEV(PKISIM_ROUTED, PKISIM_UNROUTED)}},
+    {"signxPlugin", {VPKI_METHODS_SIGNX(PKISIM_ROUTED, PKISIM_UNROUTED)}},
+    {"vmailPlugin", {VPKI_METHODS_VMAIL(PKISIM_ROUTED, PKISIM_UNROUTED)}},
 };
-
-const methodTable signxPluginMethods = {
-    {"signData", ops::signData},         {"verifySignData", ops::verifySignData},
-    {"signMessage", ops::simulated},     {"verifyMessage", ops::simulated},
-    {"extECCVerify", ops::simulated},    {"extECCVerifyEx", ops::simulated},
-    {"dupCertWithTemplate", ops::simulated}, {"parseCert", ops::parseCert},
-    {"getExtension", ops::simulated},    {"envelopeEncrypt", ops::simulated},
-    {"envelopeDecrypt", ops::simulated}, {"verifySignedMessage", ops::simulated},
-};
-
-const methodTable enrollPluginMethods = {
-    {"makePkcs10", ops::makePkcs10},     {"genKeypair", ops::genKeypair},
-    {"importEncKeypair", ops::simulated}, {"importX509Cert", ops::importCertificate},
-    {"importPfxCert", ops::simulated},   {"getCert", ops::exportCertificate},
-    {"importPfx2SkfFile", ops::simulated},
-};
-
-const methodTable vmailPluginMethods = {
-    {"setTextBody", ops::simulated},     {"getTextBody", ops::simulated},
-    {"setHtmlBody", ops::simulated},     {"getHtmlBody", ops::simulated},
-    {"compose", ops::simulated},         {"getComposedData", ops::simulated},
-    {"prepareParse", ops::simulated},    {"parse", ops::simulated},
-    {"clear", ops::simulated},           {"addAttachFile", ops::simulated},
-    {"getAttachCount", ops::simulated},  {"getAttachFileInfo", ops::simulated},
-    {"doAttachSaveAs", ops::simulated},  {"getAttachFieldInfo", ops::simulated},
-    {"setMailType", ops::simulated},     {"getMailType", ops::simulated},
-    {"setEncCerts", ops::simulated},     {"getMailSigner", ops::simulated},
-    {"getSignCert", ops::simulated},     {"getCertItem", ops::simulated},
-    {"GetAllConUrl", ops::simulated},    {"signData", ops::signData},
-};
-
-const std::map<std::string, const methodTable*> services = {
-    {"deviceOperator", &deviceOperatorMethods},
-    {"signxPlugin", &signxPluginMethods},
-    {"enrollPlugin", &enrollPluginMethods},
-    {"vmailPlugin", &vmailPluginMethods},
-};
+#undef PKISIM_UNROUTED
+#undef PKISIM_ROUTED
 
 } // namespace
 
@@ -70,8 +71,8 @@ operation findOperation(const std::string& service, const std::string& method) {
     auto table = services.find(service);
     if (table == services.end())
         return nullptr;
-    auto found = table->second->find(method);
-    return found == table->second->end() ? nullptr : found->second;
+    auto found = table->second.find(method);
+    return found == table->second.end() ? nullptr : found->second;
 }
 
 bool hasService(const std::string& service) { return services.count(service) != 0; }

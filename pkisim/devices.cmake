@@ -19,6 +19,7 @@ add_library(pkisim_devices STATIC
   ${CMAKE_CURRENT_LIST_DIR}/deviceOpsSign.cpp
   ${CMAKE_CURRENT_LIST_DIR}/deviceOpsEnroll.cpp
   ${CMAKE_CURRENT_LIST_DIR}/deviceStore.cpp)
-target_include_directories(pkisim_devices PUBLIC ${CMAKE_CURRENT_LIST_DIR})
+# tessera_catalogue.h: the methods to serve and the result codes the library acts on.
+target_include_directories(pkisim_devices PUBLIC ${CMAKE_CURRENT_LIST_DIR} ${PROJECT_SOURCE_DIR}/include)
 target_link_libraries(pkisim_devices PUBLIC OpenSSL::Crypto nlohmann_json::nlohmann_json)
 tessera_warnings(pkisim_devices)

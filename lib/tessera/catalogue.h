@@ -1,8 +1,9 @@
 // The message-type catalogue: which method of which request service a
-// (PKI_SERVICE, message type) pair selects. Message types are numbered per
-// service; numbers outside a service's table select nothing.
-#ifndef TESSERA_CATALOGUE_H
-#define TESSERA_CATALOGUE_H
+// (PKI_SERVICE, message type) pair selects, looked up by number or by name.
+// Made from the lists of tessera_catalogue.h; numbers the lists do not give
+// a service select nothing.
+#ifndef TESSERA_LIB_CATALOGUE_H
+#define TESSERA_LIB_CATALOGUE_H
 
 #include <cstddef>
 #include <cstdint>
@@ -15,11 +16,8 @@ struct catalogueEntry {
     const char* method;  // wire name of the method, e.g. "getContainerType"
 };
 
-// Message type of the signing service's signData method, which the signing
-// shortcuts send.
-constexpr int32_t signxSignDataMsgType = 16;
-
-// The catalogue, ordered by service, then by message type.
+// The catalogue, in the order of the lists in tessera_catalogue.h: by
+// service, then by message type.
 const catalogueEntry* catalogueBegin();
 const catalogueEntry* catalogueEnd();
 
@@ -39,4 +37,4 @@ int32_t catalogueMsgType(int service, const char* method);
 
 } // namespace vant
 
-#endif // TESSERA_CATALOGUE_H
+#endif // TESSERA_LIB_CATALOGUE_H

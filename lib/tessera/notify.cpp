@@ -18,11 +18,6 @@ using pkimid::msgResponse;
 
 namespace {
 
-// Result codes of a poll that are not events.
-constexpr int32_t sessionLost = 1;
-constexpr int32_t serviceBusy = 3;
-constexpr int32_t noEvent = 7;
-
 // The decision "the listener ends" is taken under listenerLock, against
 // loginAgent's decision "a listener is running", so that a login never
 // counts on a listener that is on its way out.
@@ -103,13 +98,14 @@ private:
 
     void handle(const msgResponse& response, agentNotifyFunc callback)
     {
+        // Result codes of a poll that are not events.
         switch (response.errCode) {
-        case serviceBusy:
+        case VPKI_RESULT_BUSY:
             vant::logLine("notification thread: the service is busy");
             pause(vant::g_timings.busyPauseMs);
             break;
-        case noEvent: break;
-        case sessionLost: reloginWhenDue(); break;
+        case VPKI_RESULT_NO_EVENT: break;
+        case VPKI_RESULT_SESSION_LOST: reloginWhenDue(); break;
         default: deliver(response, callback);
         }
     }

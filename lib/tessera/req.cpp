@@ -1,7 +1,5 @@
 #include "req.h"
 
-#include <cstddef>
-
 #include "agent.h"
 #include "catalogue.h"
 #include "connection.h"
@@ -21,31 +19,48 @@ namespace {
 template <class Client>
 using serviceMethod = void (Client::*)(msgResponse&, const sessionTicket&, const msgRequest&);
 
-// A service's methods indexed by message type - firstMsgType; the order is
-// that of the message-type catalogue (catalogue.cpp), not of the contract.
-template <class Client, size_t N>
-struct routeTable {
-    int service;
-    int32_t firstMsgType;
-    serviceMethod<Client> methods[N];
-};
+// The method of Client that a message type selects, or null.
+template <class Client>
+serviceMethod<Client> methodFor(int32_t msgType);
 
-template <class Client, size_t N>
-serviceMethod<Client> lookUp(const routeTable<Client, N>& table, int32_t msgType)
-{
-    long long index = static_cast<long long>(msgType) - table.firstMsgType;
-    return index >= 0 && index < static_cast<long long>(N) ? table.methods[index] : nullptr;
-}
+using enroll = pkimid::enRollServiceClient;
+using dev = pkimid::devServiceClient;
+using signx = pkimid::signXServiceClient;
+using vmail = pkimid::vmailServiceClient;
+
+// Each service's specialization is a switch made from the service's list in
+// tessera_catalogue.h: a message type listed twice does not compile, and
+// neither does a listed method that the generated client lacks.
+#define TESSERA_ROUTE(service, method, msgType) \
+    case msgType: return &client::method;
+#define TESSERA_NO_ROUTE(service, method)
+#define TESSERA_ROUTES(Client, methods)                                \
+    template <>                                                        \
+    serviceMethod<Client> methodFor<Client>(int32_t msgType)           \
+    {                                                                  \
+        using client = Client;                                         \
+        switch (msgType) { methods(TESSERA_ROUTE, TESSERA_NO_ROUTE) }  \
+        return nullptr;                                                \
+    }
+
+TESSERA_ROUTES(enroll, VPKI_METHODS_ENROLL)
+TESSERA_ROUTES(dev, VPKI_METHODS_DEV)
+TESSERA_ROUTES(signx, VPKI_METHODS_SIGNX)
+TESSERA_ROUTES(vmail, VPKI_METHODS_VMAIL)
+
+#undef TESSERA_ROUTES
+#undef TESSERA_NO_ROUTE
+#undef TESSERA_ROUTE
 
 // Sends one request. Any failure (transport, an exception reply, a reply
 // that is not valid protocol text, memory) leaves the connection in an
 // unknown state, so it is replaced before the next request.
-template <class Client, size_t N>
-int route(const routeTable<Client, N>& table, const vpkiReq* req, vpkiResp* resp, int reqid)
+template <class Client>
+int route(PKI_SERVICE service, const vpkiReq* req, vpkiResp* resp, int reqid)
 {
     try {
         auto stack = openRequestConnection();
-        serviceMethod<Client> method = lookUp(table, req->msgType);
+        serviceMethod<Client> method = methodFor<Client>(req->msgType);
         if (method == nullptr) {
             tranferResp(*resp, msgResponse());
             return 1;
@@ -53,7 +68,7 @@ int route(const routeTable<Client, N>& table, const vpkiReq* req, vpkiResp* resp
         tranferReq(stack->request, *req, reqid);
         const auto ticket = currentTicket();
         const msgResponse& answer = vant::callService<Client>(
-            *stack, vant::serviceWireName(table.service),
+            *stack, vant::serviceWireName(service),
             [&](Client& client, msgResponse& into) { (client.*method)(into, *ticket, stack->request); });
         tranferResp(*resp, answer);
         return 1;
@@ -64,59 +79,26 @@ int route(const routeTable<Client, N>& table, const vpkiReq* req, vpkiResp* resp
     }
 }
 
-using enroll = pkimid::enRollServiceClient;
-using dev = pkimid::devServiceClient;
-using signx = pkimid::signXServiceClient;
-using vmail = pkimid::vmailServiceClient;
-
-const routeTable<enroll, 6> enrollRoutes = {ENROLLSERVICE, 32, {
-    &enroll::makePkcs10, &enroll::genKeypair, &enroll::importEncKeypair,
-    &enroll::importX509Cert, &enroll::importPfxCert, &enroll::getCert}};
-
-const routeTable<dev, 25> devRoutes = {DEVSERVICE, 16, {
-    &dev::getDevices, &dev::getDevInfo, &dev::setDevLable, &dev::transMitData,
-    &dev::devAuth, &dev::changeAuthKey, &dev::getPINInfo, &dev::changePIN,
-    &dev::verifyPIN, &dev::unlockPIN, &dev::getAppList, &dev::createApp,
-    &dev::delApp, &dev::getContainers, &dev::createContainer, &dev::delContainer,
-    &dev::getContainerType, &dev::importCertificate, &dev::exportCertificate,
-    &dev::exportPublicKey, &dev::getProviders, &dev::setProvider,
-    &dev::extPubKeyEncrypt, &dev::extPriKeyDecrypt, &dev::getAllCert}};
-
-const routeTable<signx, 12> signxRoutes = {SIGNXSERVICE, 16, {
-    &signx::signData, &signx::verifySignData, &signx::signMessage,
-    &signx::verifyMessage, &signx::extECCVerify, &signx::extECCVerifyEx,
-    &signx::dupCertWithTemplate, &signx::parseCert, &signx::envelopeEncrypt,
-    &signx::envelopeDecrypt, &signx::verifySignedMessage, &signx::getExtension}};
-
-const routeTable<vmail, 21> vmailRoutes = {VMAILSERVICE, 16, {
-    &vmail::setTextBody, &vmail::getTextBody, &vmail::setHtmlBody,
-    &vmail::getHtmlBody, &vmail::compose, &vmail::getComposedData,
-    &vmail::prepareParse, &vmail::parse, &vmail::clear, &vmail::addAttachFile,
-    &vmail::getAttachCount, &vmail::getAttachFileInfo, &vmail::doAttachSaveAs,
-    &vmail::getAttachFieldInfo, &vmail::setMailType, &vmail::getMailType,
-    &vmail::setEncCerts, &vmail::getMailSigner, &vmail::getSignCert,
-    &vmail::getCertItem, &vmail::signData}};
-
 } // namespace
 
 int req_ENROLLSERVICE(const vpkiReq* req, vpkiResp* resp, int reqid)
 {
-    return route(enrollRoutes, req, resp, reqid);
+    return route<enroll>(ENROLLSERVICE, req, resp, reqid);
 }
 
 int req_DEVSERVICE(const vpkiReq* req, vpkiResp* resp, int reqid)
 {
-    return route(devRoutes, req, resp, reqid);
+    return route<dev>(DEVSERVICE, req, resp, reqid);
 }
 
 int req_SIGNXSERVICE(const vpkiReq* req, vpkiResp* resp, int reqid)
 {
-    return route(signxRoutes, req, resp, reqid);
+    return route<signx>(SIGNXSERVICE, req, resp, reqid);
 }
 
 int req_VMAILSERVICE(const vpkiReq* req, vpkiResp* resp, int reqid)
 {
-    return route(vmailRoutes, req, resp, reqid);
+    return route<vmail>(VMAILSERVICE, req, resp, reqid);
 }
 
 int reqProcess(PKI_SERVICE service, const vpkiReq* req, vpkiResp* resp, int reqid)

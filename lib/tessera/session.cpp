@@ -129,7 +129,7 @@ bool login(const char* appName, const char* appID, const char* token)
                   [&](msgResponse& answer) { response = std::move(answer); }))
         return false;
 
-    if (response.errCode != 0 && response.errCode != 6) {
+    if (response.errCode != VPKI_RESULT_OK && response.errCode != VPKI_RESULT_LOGIN_ACCEPTED) {
         std::puts("login failure.");
         vant::setLastError(VPKI_ERR_LOGIN_REFUSED, "login refused: errCode " + std::to_string(response.errCode));
         renewRequestConnection();

@@ -5,7 +5,6 @@
 #include <cstring>
 
 #include "base64.h"
-#include "catalogue.h"
 #include "jsonText.h"
 #include "lastError.h"
 #include "tessera.h"
@@ -73,7 +72,7 @@ bool fillSignRequest(const char* url, const unsigned char* data, uint32_t dataLe
     std::string body;
     if (!vant::buildSignRequestBody(key, data, dataLen, body))
         return false;
-    req.msgType = vant::signxSignDataMsgType;
+    req.msgType = VPKI_SIGNX_signData;
     req.version = 1;
     req.extend = 0;
     req.body->setSize(static_cast<int64_t>(body.size()) + 1);
@@ -111,7 +110,7 @@ signOutcome requestSignature(const char* url, const unsigned char* data, uint32_
     // tells which failure it was.
     if (readSignature(resp, out))
         return signOutcome::signedOk;
-    if (resp.errCode != 0)
+    if (resp.errCode != VPKI_RESULT_OK)
         return refusedFor(VPKI_ERR_SERVICE_ERROR,
                           ("the service did not sign: errCode " + std::to_string(resp.errCode)).c_str());
     return refusedFor(VPKI_ERR_DAMAGED_REPLY, "damaged reply: the answer holds no valid signature");

@@ -52,10 +52,4 @@ struct notifyLog {
     std::vector<event> events;
 };
 
-// Notification message types of the contract.
-constexpr int32_t deviceIn = 0x0FFF0001;
-constexpr int32_t deviceOut = 0x0FFF0002;
-constexpr int32_t deviceModified = 0x0FFF0003;
-constexpr int32_t sessionClosed = 0x0FFF0004;
-
 #endif // TESSERA_TEST_NOTIFY_LOG_H

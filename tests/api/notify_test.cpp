@@ -71,12 +71,13 @@ TEST_F(notify, eventsArriveOnceInOrderWithEveryField)
     const std::string id = sim->insertDevice({"TEST-DEV-1", "first label", "ECC"});
     sim->modifyDevice(id, "second label");
     sim->removeDevice(id);
-    sim->pushEvent(deviceModified, std::string(9000, 'z'));
+    sim->pushEvent(VPKI_NOTIFY_DEVICE_MODIFIED, std::string(9000, 'z'));
     ASSERT_TRUE(waitUntil([&] { return log.size() == 4; }));
     ASSERT_TRUE(pollsGo(3));
     const auto events = log.snapshot();
     ASSERT_EQ(events.size(), 4u);
-    EXPECT_EQ(log.types(), (std::vector<int32_t>{deviceIn, deviceModified, deviceOut, deviceModified}));
+    EXPECT_EQ(log.types(), (std::vector<int32_t>{VPKI_NOTIFY_DEVICE_INSERTED, VPKI_NOTIFY_DEVICE_MODIFIED,
+                                                 VPKI_NOTIFY_DEVICE_REMOVED, VPKI_NOTIFY_DEVICE_MODIFIED}));
     for (size_t i = 0; i < events.size(); ++i) {
         EXPECT_EQ(events[i].param, &log);
         EXPECT_EQ(events[i].errCode, 0);
@@ -123,7 +124,7 @@ TEST_F(notify, aLoginReportingAnotherPortMovesTheListenerThere)
     moved.notifyPort = 18082;
     replaceService(moved);
     ASSERT_TRUE(loginDemo());
-    sim->pushEvent(deviceModified, "{\"moved\":true}");
+    sim->pushEvent(VPKI_NOTIFY_DEVICE_MODIFIED, "{\"moved\":true}");
     ASSERT_TRUE(waitUntil([&] { return log.size() == 1; }));
     EXPECT_EQ(callsNamed(*sim, "vantService:getNotify").back().port, 18082);
 }
@@ -170,7 +171,7 @@ TEST_F(notify, logoutAndLoginAtOncePollOnTheLatestSession)
         ASSERT_TRUE(loginDemo());
         const auto sessions = sim->sessions();
         ASSERT_EQ(sessions.size(), 1u);
-        sim->pushEvent(deviceModified, "{\"round\":" + std::to_string(i) + "}");
+        sim->pushEvent(VPKI_NOTIFY_DEVICE_MODIFIED, "{\"round\":" + std::to_string(i) + "}");
         ASSERT_TRUE(waitUntil([&] { return log.size() == static_cast<size_t>(i + 1); })) << i;
         const auto last = callsNamed(*sim, "vantService:getNotify").back();
         EXPECT_EQ(last.ticket, sessions[0].ticket);
@@ -199,7 +200,7 @@ TEST_F(notify, manyLogoutLoginCyclesLeaveNoThreadsOrMemoryBehind)
 #else
     (void)resident;
 #endif
-    sim->pushEvent(deviceModified, "{}");
+    sim->pushEvent(VPKI_NOTIFY_DEVICE_MODIFIED, "{}");
     EXPECT_TRUE(waitUntil([&] { return log.size() == 1; }));
 }
 
@@ -244,7 +245,7 @@ TEST_F(notify, withoutACallbackTheCursorStillAdvances)
     lost.errCode = 3;  // would pause a second with a callback
     lost.count = 5;
     sim->injectFault(lost);
-    sim->pushEvent(deviceModified, "{}");
+    sim->pushEvent(VPKI_NOTIFY_DEVICE_MODIFIED, "{}");
     const auto start = std::chrono::steady_clock::now();
     ASSERT_TRUE(pollsGo(8));
     EXPECT_LT(std::chrono::steady_clock::now() - start, 900ms);

@@ -41,12 +41,12 @@ protected:
 TEST_F(relogin, aLostSessionIsRecoveredWithoutLosingEvents)
 {
     sim->expireSession(sim->sessions().at(0).sessionID);
-    sim->pushEvent(deviceModified, "{\"while\":\"lost\"}");
+    sim->pushEvent(VPKI_NOTIFY_DEVICE_MODIFIED, "{\"while\":\"lost\"}");
     ASSERT_TRUE(waitForLogins(2));
     EXPECT_GE(std::chrono::steady_clock::now() - loggedInAt, 29500ms);
     EXPECT_EQ(callsNamed(*sim, "vantService:login").size(), 2u);
 
-    sim->pushEvent(deviceModified, "{\"after\":\"login\"}");
+    sim->pushEvent(VPKI_NOTIFY_DEVICE_MODIFIED, "{\"after\":\"login\"}");
     ASSERT_TRUE(waitUntil([&] { return log.size() == 2; }));
     const auto events = log.snapshot();
     EXPECT_EQ(events[0].body, "{\"while\":\"lost\"}");

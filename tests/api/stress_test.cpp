@@ -59,7 +59,7 @@ TEST_F(stress, requestsEventsAndRestartsTogether)
             clients.emplace_back(client);
         for (int round = 0; round < 5; ++round) {
             for (int e = 0; e < 10; ++e)
-                sim->pushEvent(deviceModified, "{\"seq\":" + std::to_string(round * 10 + e) + "}");
+                sim->pushEvent(VPKI_NOTIFY_DEVICE_MODIFIED, "{\"seq\":" + std::to_string(round * 10 + e) + "}");
             std::this_thread::sleep_for(100ms);
             sim->stop();
             sim->start();
