@@ -59,7 +59,7 @@ int runDevices(const invocation& call)
 {
     session login(call.config.login);
     vpkiResp resp;
-    sendRequest({DEVSERVICE, vant::catalogueMsgType(DEVSERVICE, "getDevices"), 1, 0, "{}"}, resp);
+    sendRequest({DEVSERVICE, VPKI_DEV_getDevices, 1, 0, "{}"}, resp);
     const nlohmann::ordered_json answer = responseToJson(resp);
     if (resp.errCode != 0 || !answer.contains("body"))
         throw failure(exitRequestFailed, "getDevices: the service answered errCode " + std::to_string(resp.errCode) +

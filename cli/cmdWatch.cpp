@@ -19,10 +19,10 @@ using json = nlohmann::ordered_json;
 const char* eventName(int32_t msgType)
 {
     switch (msgType) {
-    case 0x0FFF0001: return "deviceInserted";
-    case 0x0FFF0002: return "deviceRemoved";
-    case 0x0FFF0003: return "deviceModified";
-    case 0x0FFF0004: return "sessionClosed";
+    case VPKI_NOTIFY_DEVICE_INSERTED: return "deviceInserted";
+    case VPKI_NOTIFY_DEVICE_REMOVED: return "deviceRemoved";
+    case VPKI_NOTIFY_DEVICE_MODIFIED: return "deviceModified";
+    case VPKI_NOTIFY_SESSION_CLOSED: return "sessionClosed";
     default: return "event";
     }
 }

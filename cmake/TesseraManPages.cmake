@@ -30,7 +30,8 @@ foreach(_entry IN LISTS _pages)
 endforeach()
 add_custom_target(tessera_man ALL DEPENDS ${_built})
 
-foreach(_function createAgent loginAgent logoutAgent reqSync reqAsync releaseAgent rsaSignData eccSignData)
+foreach(_function createAgent loginAgent logoutAgent reqSync reqAsync releaseAgent rsaSignData eccSignData
+                  agentLastError agentLastErrorText agentErrorString setAgentLogger)
   file(CREATE_LINK libtessera.3.gz ${PROJECT_BINARY_DIR}/man/${_function}.3.gz SYMBOLIC)
   install(FILES ${PROJECT_BINARY_DIR}/man/${_function}.3.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man3
     COMPONENT development)

@@ -48,6 +48,7 @@ export PKG_CONFIG_PATH
 PKG_CONFIG_PATH=$(dirname "$(find "$prefix" -name tessera.pc | head -n 1)")
 consumer_pkgconfig c++ examples/listDevices.cpp
 consumer_cmake examples/listDevices.cpp
+consumer_pkgconfig cc examples/listDevicesC.c
 
 say "Starting the installed pkisim"
 "$prefix/bin/pkisim" --control "$work/control.sock" >"$work/pkisim.out" 2>&1 &
