@@ -139,7 +139,7 @@ TEST_F(errors, aRefusedLoginAndAServiceThatWillNotSignSayWhy)
     EXPECT_EQ(agentLastError(), VPKI_ERR_SERVICE_ERROR) << agentLastErrorText();
 }
 
-int callbackError = -1;
+std::atomic<int> callbackError{-1};
 
 void recordError(void*, vpkiResp*, void*)
 {

@@ -57,6 +57,16 @@ int childWithItsOwnAgent()
     return logoutAgent() ? 0 : 14;
 }
 
+// ThreadSanitizer cannot follow threads started in the child of a
+// multithreaded process (it stops with "dup thread with used id" when the
+// child's new thread reuses a stack of the parent's), so there the child that
+// creates an agent of its own is left out.
+#if defined(__SANITIZE_THREAD__)
+constexpr bool childThreadsSupported = false;
+#else
+constexpr bool childThreadsSupported = true;
+#endif
+
 class forked : public testsupport::serviceTest {};
 
 TEST_F(forked, childrenStartWithoutAnAgentAndExitAtOnceWhileTheParentGoesOn)
@@ -72,16 +82,21 @@ TEST_F(forked, childrenStartWithoutAnAgentAndExitAtOnceWhileTheParentGoesOn)
     const struct {
         const char* what;
         std::function<int()> child;
+        bool startsThreads;
     } children[] = {
-        {"exits", [] { return 0; }},
-        {"releases", [] {
+        {"exits", [] { return 0; }, false},
+        {"releases",
+         [] {
              releaseAgent();
              return 0;
-         }},
-        {"creates an agent of its own", childWithItsOwnAgent},
+         },
+         false},
+        {"creates an agent of its own", childWithItsOwnAgent, true},
     };
     for (const auto& c : children) {
         SCOPED_TRACE(c.what);
+        if (c.startsThreads && !childThreadsSupported)
+            continue;
         for (int round = 0; round < 3; ++round) {
             const pid_t child = fork();
             ASSERT_GE(child, 0);
