@@ -6,7 +6,6 @@
 #include <linux/sock_diag.h>
 #include <netinet/in.h>
 #include <pwd.h>
-#include <sched.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -21,24 +20,28 @@ namespace vant {
 
 namespace {
 
-// Socket states of a live connection's other end: a connection just made
-// may still be SYN_RECV there. TIME_WAIT sockets carry no owner.
+// Socket states. A connection's other end is ESTABLISHED, or still SYN_RECV
+// where the service's listener defers accepting until data arrives (Thrift's
+// server socket does, with TCP_DEFER_ACCEPT): such a request socket belongs
+// to its listener, whose owner is then the owner. TIME_WAIT sockets carry no
+// owner.
 constexpr unsigned established = 0x01;
 constexpr unsigned synReceived = 0x03;
+constexpr unsigned listening = 0x0A;
 
-// The kernel is asked at most this often for a socket still in SYN_RECV,
-// whose owner sock_diag does not tell; the handshake ends within a few
-// scheduler turns.
-constexpr int synReceivedTries = 50;
+struct diagAnswer {
+    enum { found, noSuchSocket, unavailable } kind;
+    unsigned state;
+    uid_t owner;
+};
 
-enum class diagAnswer { owner, notYet, noSuchSocket, unavailable };
-
-// One question to sock_diag: the TCP socket with exactly this 4-tuple.
-diagAnswer askSockDiag(const sockaddr_in& service, const sockaddr_in& self, uid_t& owner)
+// One question to sock_diag: the TCP socket with exactly these ends (the
+// listener of `service` when `self` is all zero).
+diagAnswer askSockDiag(const sockaddr_in& service, const sockaddr_in& self)
 {
     const int nl = socket(AF_NETLINK, SOCK_DGRAM | SOCK_CLOEXEC, NETLINK_SOCK_DIAG);
     if (nl < 0)
-        return diagAnswer::unavailable;
+        return {diagAnswer::unavailable, 0, 0};
     struct {
         nlmsghdr header;
         inet_diag_req_v2 request;
@@ -61,20 +64,15 @@ diagAnswer askSockDiag(const sockaddr_in& service, const sockaddr_in& self, uid_
     close(nl);
     const auto* header = reinterpret_cast<const nlmsghdr*>(reply);
     if (got < static_cast<ssize_t>(sizeof(nlmsghdr)) || !NLMSG_OK(header, static_cast<unsigned>(got)))
-        return diagAnswer::unavailable;
+        return {diagAnswer::unavailable, 0, 0};
     if (header->nlmsg_type == NLMSG_ERROR) {
         const auto* error = static_cast<const nlmsgerr*>(NLMSG_DATA(header));
-        return error->error == -ENOENT ? diagAnswer::noSuchSocket : diagAnswer::unavailable;
+        return {error->error == -ENOENT ? diagAnswer::noSuchSocket : diagAnswer::unavailable, 0, 0};
     }
     if (header->nlmsg_type != SOCK_DIAG_BY_FAMILY || header->nlmsg_len < NLMSG_LENGTH(sizeof(inet_diag_msg)))
-        return diagAnswer::unavailable;
+        return {diagAnswer::unavailable, 0, 0};
     const auto* socketInfo = static_cast<const inet_diag_msg*>(NLMSG_DATA(header));
-    if (socketInfo->idiag_state == synReceived)
-        return diagAnswer::notYet;
-    if (socketInfo->idiag_state != established)
-        return diagAnswer::noSuchSocket;
-    owner = static_cast<uid_t>(socketInfo->idiag_uid);
-    return diagAnswer::owner;
+    return {diagAnswer::found, socketInfo->idiag_state, static_cast<uid_t>(socketInfo->idiag_uid)};
 }
 
 // An address of the table: the address words as the kernel prints them
@@ -161,15 +159,20 @@ peerLookup peerOwnerByDiag(int fd, uid_t& owner)
     sockaddr_in service{};
     if (!endsOf(fd, self, service))
         return peerLookup::notFound;
-    for (int attempt = 0; attempt < synReceivedTries; ++attempt) {
-        switch (askSockDiag(service, self, owner)) {
-        case diagAnswer::owner: return peerLookup::found;
-        case diagAnswer::noSuchSocket: return peerLookup::notFound;
-        case diagAnswer::notYet: sched_yield(); break;
-        case diagAnswer::unavailable: return peerLookup::tableUnreadable;
-        }
+    diagAnswer end = askSockDiag(service, self);
+    if (end.kind == diagAnswer::unavailable)
+        return peerLookup::tableUnreadable;
+    if (end.kind == diagAnswer::found && end.state == synReceived) {
+        end = askSockDiag(service, sockaddr_in{});
+        if (end.kind == diagAnswer::found && end.state != listening)
+            return peerLookup::notFound;
+    } else if (end.kind == diagAnswer::found && end.state != established) {
+        return peerLookup::notFound;
     }
-    return peerLookup::notFound;
+    if (end.kind != diagAnswer::found)
+        return peerLookup::notFound;
+    owner = end.owner;
+    return peerLookup::found;
 }
 
 peerLookup peerOwnerByTable(int fd, uid_t& owner)

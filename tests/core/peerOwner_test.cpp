@@ -1,10 +1,13 @@
 // The owner of a loopback connection's other end, by both ways of asking the
-// kernel, for a service on an IPv4 socket and on a dual-stack IPv6 socket
-// (whose IPv4 connections the tables show as mapped addresses).
+// kernel, for a service on an IPv4 socket, on a dual-stack IPv6 socket (whose
+// IPv4 connections the tables show as mapped addresses), and on a listener
+// that defers accepting until data arrives (Thrift's server socket does), so
+// that its end is still a request socket when the client asks.
 #include <gtest/gtest.h>
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -15,9 +18,13 @@ namespace {
 // A listener on a free loopback port and one connection to it from 127.0.0.1.
 class connection {
 public:
-    explicit connection(int family)
+    connection(int family, bool deferAccept)
     {
         server = socket(family, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        if (deferAccept) {
+            int seconds = 5;
+            setsockopt(server, IPPROTO_TCP, TCP_DEFER_ACCEPT, &seconds, sizeof seconds);
+        }
         uint16_t port = 0;
         if (family == AF_INET6) {
             int off = 0;
@@ -44,7 +51,8 @@ public:
         target.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
         target.sin_port = port;
         connected = connect(client, reinterpret_cast<sockaddr*>(&target), sizeof target) == 0;
-        accepted = accept(server, nullptr, nullptr);
+        if (!deferAccept)
+            accepted = accept(server, nullptr, nullptr);
     }
     ~connection()
     {
@@ -59,23 +67,26 @@ public:
     bool connected = false;
 };
 
-TEST(peerOwner, bothWaysFindTheOwnerOfIPv4AndDualStackServices)
+TEST(peerOwner, bothWaysFindTheOwnerOfIPv4DualStackAndDeferringServices)
 {
     for (int family : {AF_INET, AF_INET6}) {
+        for (bool deferAccept : {false, true}) {
         SCOPED_TRACE(family == AF_INET ? "IPv4" : "dual stack");
-        connection c(family);
+        SCOPED_TRACE(deferAccept ? "deferred accept" : "accepted");
+        connection c(family, deferAccept);
         ASSERT_TRUE(c.connected);
         for (auto lookup : {vant::peerOwnerByDiag, vant::peerOwnerByTable}) {
             uid_t owner = 12345;
             ASSERT_EQ(lookup(c.client, owner), vant::peerLookup::found);
             EXPECT_EQ(owner, geteuid());
         }
+        }
     }
 }
 
 TEST(peerOwner, aClosedOtherEndIsNotFound)
 {
-    connection c(AF_INET);
+    connection c(AF_INET, false);
     ASSERT_TRUE(c.connected);
     close(c.accepted);
     c.accepted = -1;
