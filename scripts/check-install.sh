@@ -7,6 +7,7 @@
 # usage: scripts/check-install.sh PREFIX     (the tree's prefix: DIR or ROOT/usr)
 set -eu
 cd "$(dirname "$0")/.."
+. ./scripts/pkisim-start.sh
 prefix=$(cd "${1:?usage: $0 PREFIX}" && pwd)
 work=$(mktemp -d /tmp/tessera-install-check.XXXXXX)
 pkisim_pid=""
@@ -51,18 +52,7 @@ consumer_cmake examples/listDevices.cpp
 consumer_pkgconfig cc examples/listDevicesC.c
 
 say "Starting the installed pkisim"
-"$prefix/bin/pkisim" --control "$work/control.sock" >"$work/pkisim.out" 2>&1 &
-pkisim_pid=$!
-tries=0
-until grep -q listening "$work/pkisim.out" 2>/dev/null; do
-    tries=$((tries + 1))
-    if [ "$tries" -gt 300 ] || ! kill -0 "$pkisim_pid" 2>/dev/null; then
-        echo "check-install: pkisim did not start:" >&2
-        cat "$work/pkisim.out" >&2
-        exit 1
-    fi
-    sleep 0.1
-done
+start_pkisim "$work/pkisim.out" "$prefix/bin/pkisim" --control "$work/control.sock"
 
 for program in $programs; do
     say "Running $(basename "$program")"

@@ -6,6 +6,7 @@
 # --no-install skips the package installation (it is already done).
 set -eu
 cd "$(dirname "$0")/.."
+. ./scripts/pkisim-start.sh
 
 say() { printf '\n== %s\n' "$*"; }
 
@@ -28,19 +29,7 @@ stop_pkisim() {
 trap 'stop_pkisim; rm -rf "$work"' EXIT INT TERM
 
 say "Starting pkisim on 127.0.0.1:18080"
-./build/pkisim/pkisim --keys "$work/keys" --control "$work/control.sock" >"$work/pkisim.out" 2>&1 &
-pkisim_pid=$!
-# It prints one line once it listens (key generation takes a moment).
-tries=0
-until grep -q listening "$work/pkisim.out" 2>/dev/null; do
-    tries=$((tries + 1))
-    if [ "$tries" -gt 300 ] || ! kill -0 "$pkisim_pid" 2>/dev/null; then
-        echo "pkisim did not start:" >&2
-        cat "$work/pkisim.out" >&2
-        exit 1
-    fi
-    sleep 0.1
-done
+start_pkisim "$work/pkisim.out" ./build/pkisim/pkisim --keys "$work/keys" --control "$work/control.sock"
 cat "$work/pkisim.out"
 
 tessera=./build/cli/tessera
