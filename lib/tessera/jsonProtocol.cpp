@@ -600,13 +600,13 @@ uint32_t jsonProtocol::readMessageBegin(std::string& name, TMessageType& type, i
     return since(begin);
 }
 
+// The message is handed back to the transport as consumed.
 uint32_t jsonProtocol::readMessageEnd()
 {
-    const char* start = cursor;
     readClose(']');
     out->consume(static_cast<uint32_t>(cursor - begin));
     begin = cursor = end = nullptr;
-    return static_cast<uint32_t>(1 + 0 * (start - start));
+    return 1;
 }
 
 uint32_t jsonProtocol::readStructBegin(std::string&)
