@@ -14,16 +14,7 @@
 
 namespace {
 
-using namespace std::chrono_literals;
-using testsupport::fillRequest;
-
-bool request()
-{
-    vpkiReq req;
-    fillRequest(req, 16, "{}");
-    vpkiResp resp;
-    return reqSync(DEVSERVICE, &req, &resp) && resp.errCode == 0;
-}
+using testsupport::getDevicesWorks;
 
 // The child's exit status, or -1 when it did not end in time (it is then killed).
 int childStatus(pid_t child, std::chrono::seconds limit)
@@ -43,7 +34,7 @@ int childStatus(pid_t child, std::chrono::seconds limit)
 
 int childWithItsOwnAgent()
 {
-    if (request() || agentLastError() != VPKI_ERR_NOT_CREATED)
+    if (getDevicesWorks() || agentLastError() != VPKI_ERR_NOT_CREATED)
         return 10;
     vpkiReq req;
     if (reqAsync(DEVSERVICE, &req, nullptr) != 0 || agentLastError() != VPKI_ERR_NOT_CREATED)
@@ -52,12 +43,12 @@ int childWithItsOwnAgent()
         !loginAgent(pkisim::demoAppName, pkisim::demoAppID, pkisim::demoToken))
         return 12;
     for (int i = 0; i < 20; ++i)
-        if (!request())
+        if (!getDevicesWorks())
             return 13;
     return logoutAgent() ? 0 : 14;
 }
 
-class forked : public testsupport::serviceTest {};
+using forked = testsupport::serviceTest;
 
 TEST_F(forked, childrenStartWithoutAnAgentAndExitAtOnceWhileTheParentGoesOn)
 {
@@ -67,7 +58,7 @@ TEST_F(forked, childrenStartWithoutAnAgentAndExitAtOnceWhileTheParentGoesOn)
     std::atomic<int> failed{0};
     std::thread parent([&] {
         while (!stop)
-            ++(request() ? answered : failed);
+            ++(getDevicesWorks() ? answered : failed);
     });
     const struct {
         const char* what;
