@@ -1,7 +1,8 @@
-// A process with a logged-in agent forks: the child has no agent (its calls
-// fail as before createAgent), may create one of its own, never touches the
-// parent's connections and exits at once whether or not it releases; the
-// parent goes on undisturbed.
+// A process with a logged-in agent forks while another of its threads is in
+// the middle of a request: the child has no agent (its calls fail as before
+// createAgent), may create one of its own, never touches the parent's
+// connections and exits at once whether or not it releases; the parent's
+// request completes.
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -48,18 +49,24 @@ int childWithItsOwnAgent()
     return logoutAgent() ? 0 : 14;
 }
 
-using forked = testsupport::serviceTest;
+// Every thread of the parent waits in a call when it forks: the request
+// thread for a delayed answer, the listener in a long poll. A thread busy in
+// the allocator at that moment would leave its lock held in the child, which
+// AddressSanitizer's allocator (unlike the C library's) does not take over a
+// fork: the child's first new thread would wait for it for ever.
+class forked : public testsupport::serviceTest {
+protected:
+    pkisim::options serviceOptions() const override
+    {
+        pkisim::options o;
+        o.longPollMs = 10000;
+        return o;
+    }
+};
 
-TEST_F(forked, childrenStartWithoutAnAgentAndExitAtOnceWhileTheParentGoesOn)
+TEST_F(forked, childrenStartWithoutAnAgentAndExitAtOnceWhileTheParentIsMidRequest)
 {
     createAndLogin();
-    std::atomic<bool> stop{false};
-    std::atomic<int> answered{0};
-    std::atomic<int> failed{0};
-    std::thread parent([&] {
-        while (!stop)
-            ++(getDevicesWorks() ? answered : failed);
-    });
     const struct {
         const char* what;
         std::function<int()> child;
@@ -73,18 +80,23 @@ TEST_F(forked, childrenStartWithoutAnAgentAndExitAtOnceWhileTheParentGoesOn)
     };
     for (const auto& c : children) {
         SCOPED_TRACE(c.what);
-        for (int round = 0; round < 3; ++round) {
+        for (int round = 0; round < 2; ++round) {
+            pkisim::fault slow = testsupport::faultOf(pkisim::fault::delay);
+            slow.delayMs = 300;
+            sim->injectFault(slow);
+            sim->clearCalls();
+            std::atomic<bool> answered{false};
+            std::thread parent([&] { answered = getDevicesWorks(); });
+            EXPECT_TRUE(testsupport::waitUntil(
+                [&] { return !testsupport::callsNamed(*sim, "deviceOperator:getDevices").empty(); }));
             const pid_t child = fork();
-            ASSERT_GE(child, 0);
             if (child == 0)
                 std::exit(c.child());  // exit() runs the library's exit hook
             EXPECT_EQ(childStatus(child, 20s), 0);
+            parent.join();
+            EXPECT_TRUE(answered);
         }
     }
-    stop = true;
-    parent.join();
-    EXPECT_EQ(failed, 0);
-    EXPECT_GT(answered, 0);
 }
 
 } // namespace
