@@ -1,7 +1,8 @@
 // Why a call failed: every failure of the interface's functions leaves a
-// code and a line of text for agentLastError and agentLastErrorText, on the
-// calling thread (on the worker, before the response callback: see the
-// asynchronous tests); success leaves VPKI_OK. The debug hook reports each exchange with its outcome.
+// code and a line of text for agentLastError and agentLastErrorText on the
+// calling thread; success leaves VPKI_OK. The debug hook reports each
+// exchange with its outcome. The codes of failed exchanges are checked with
+// the faults, those on the worker thread with the asynchronous requests.
 #include <functional>
 #include <string>
 
@@ -69,7 +70,6 @@ TEST_F(errors, refusedCallsSayWhy)
     }
 }
 
-// The codes of failed exchanges: see the faults tests.
 TEST_F(errors, aRefusedLoginAndAServiceThatWillNotSignSayWhy)
 {
     ASSERT_TRUE(createAgent(nullptr, nullptr, nullptr));
