@@ -1,29 +1,12 @@
 #include "benchSupport.h"
 
-#include <stdlib.h>
 #include <sys/resource.h>
 
 #include <algorithm>
 #include <cstring>
-#include <filesystem>
 #include <fstream>
-#include <stdexcept>
 
 namespace bench {
-
-tempDirectory::tempDirectory()
-{
-    char pattern[] = "/tmp/tessera-bench-XXXXXX";
-    if (mkdtemp(pattern) == nullptr)
-        throw std::runtime_error("cannot make a temporary directory");
-    dir = pattern;
-}
-
-tempDirectory::~tempDirectory()
-{
-    std::error_code ignored;
-    std::filesystem::remove_all(dir, ignored);
-}
 
 std::string jsonOfSize(size_t size)
 {

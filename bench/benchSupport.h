@@ -13,21 +13,6 @@
 
 namespace bench {
 
-// A directory under /tmp, removed with its content when the object goes.
-// pkisim keeps its device keys there: generating them is slow.
-class tempDirectory {
-public:
-    tempDirectory();  // throws std::runtime_error when none can be made
-    ~tempDirectory();
-    tempDirectory(const tempDirectory&) = delete;
-    tempDirectory& operator=(const tempDirectory&) = delete;
-
-    const std::string& path() const { return dir; }
-
-private:
-    std::string dir;
-};
-
 // A JSON object text of exactly `size` bytes (at least 8).
 std::string jsonOfSize(size_t size);
 

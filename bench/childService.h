@@ -3,11 +3,12 @@
 #ifndef TESSERA_BENCH_CHILD_SERVICE_H
 #define TESSERA_BENCH_CHILD_SERVICE_H
 
-#include <sys/types.h>
 #include <time.h>
 
 #include <string>
 #include <vector>
+
+#include "childProcess.h"
 
 namespace bench {
 
@@ -26,9 +27,7 @@ public:
     clockid_t cpuClock() const;
 
 private:
-    void stop();
-
-    pid_t pid = -1;
+    testsupport::childProcess process;
 };
 
 } // namespace bench

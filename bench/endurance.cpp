@@ -11,6 +11,7 @@
 
 #include "benchSupport.h"
 #include "childService.h"
+#include "tempDir.h"
 #include "simServer.h"
 #include "tessera.h"
 
@@ -67,7 +68,7 @@ long runRequests(long total)
 int main(int argc, char** argv)
 {
     const long total = requestCount(argc, argv);
-    bench::tempDirectory keys;
+    testsupport::tempDir keys;
     bench::childService service(PKISIM_BINARY, {"--keys", keys.path(), "--no-control"});
     if (!createAgent(nullptr, nullptr, nullptr) ||
         !loginAgent(pkisim::demoAppName, pkisim::demoAppID, pkisim::demoToken)) {

@@ -21,6 +21,7 @@
 
 #include "benchSupport.h"
 #include "childService.h"
+#include "tempDir.h"
 #include "simServer.h"
 #include "tessera.h"
 
@@ -243,7 +244,7 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "usage: bench_notifications [--quick] [benchmark flags]\n");
         return 2;
     }
-    bench::tempDirectory keys;
+    testsupport::tempDir keys;
     g_keyDir = &keys.path();
     registerBenchmarks(quick ? plan{20, 1s, 3} : plan{300, 30s, 20});
     failureReporter reporter;

@@ -14,7 +14,7 @@ int main()
         return 2;
     }
     vpkiReq req;
-    req.msgType = 16;
+    req.msgType = VPKI_DEV_getDevices;
     for (int i = 0; i < 5; ++i)
         reqAsync(DEVSERVICE, &req, nullptr);
     return 0;

@@ -30,6 +30,8 @@ namespace {
 using namespace pkitest;
 using nlohmann::json;
 using namespace std::chrono_literals;
+using testsupport::childProcess;
+using testsupport::childResult;
 
 // Only to catch hangs; every run normally ends in well under a second.
 constexpr auto hangLimit = 60s;
@@ -44,7 +46,7 @@ childResult run(const std::vector<std::string>& args) {
     return start(args)->finish(hangLimit);
 }
 
-class ctlTest : public ::testing::Test {
+class simControl : public ::testing::Test {
 protected:
     // Starts the service and reads the ports from its line on standard output.
     std::unique_ptr<childProcess> startService() {
@@ -75,7 +77,7 @@ protected:
     uint16_t notifyPort = 0;
 };
 
-TEST_F(ctlTest, scriptsDriveDevicesSessionsEventsAndFaults) {
+TEST_F(simControl, scriptsDriveDevicesSessionsEventsAndFaults) {
     auto service = startService();
     struct stat info {};
     ASSERT_EQ(stat(control.c_str(), &info), 0);
@@ -124,7 +126,7 @@ TEST_F(ctlTest, scriptsDriveDevicesSessionsEventsAndFaults) {
     EXPECT_NE(access(control.c_str(), F_OK), 0) << "the control socket is removed";
 }
 
-TEST_F(ctlTest, refusalsAndUsageErrorsHaveTheirExitStatus) {
+TEST_F(simControl, refusalsAndUsageErrorsHaveTheirExitStatus) {
     auto service = startService();
     EXPECT_FALSE(ctl({"remove", "NO-SUCH"}, 1)["ok"]);
     EXPECT_FALSE(ctl({"expire-session", "999"}, 1)["ok"]);
@@ -141,7 +143,7 @@ TEST_F(ctlTest, refusalsAndUsageErrorsHaveTheirExitStatus) {
     EXPECT_EQ(service->finish(hangLimit).status, 0);
 }
 
-TEST_F(ctlTest, aStaleControlSocketIsReplaced) {
+TEST_F(simControl, aStaleControlSocketIsReplaced) {
     const int stale = socket(AF_UNIX, SOCK_STREAM, 0);
     sockaddr_un address{};
     address.sun_family = AF_UNIX;
@@ -163,7 +165,7 @@ std::string nextDatagram(int fd) {
     return size > 0 ? std::string(text, static_cast<size_t>(size)) : "";
 }
 
-TEST_F(ctlTest, aServiceManagerLearnsWhenTheServiceIsReadyAndWhenItStops) {
+TEST_F(simControl, aServiceManagerLearnsWhenTheServiceIsReadyAndWhenItStops) {
     const std::string socketPath = dir.path() + "/notify.sock";
     for (const std::string& name : {socketPath, "@pkisim-test-" + std::to_string(getpid())}) {
         SCOPED_TRACE(name);

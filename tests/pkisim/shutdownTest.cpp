@@ -34,7 +34,7 @@ size_t threadBaseline() {
     return threadCount();
 }
 
-TEST(shutdownTest, stopEndsPendingCallsAndJoinsEveryThread) {
+TEST(simShutdown, stopEndsPendingCallsAndJoinsEveryThread) {
     const size_t before = threadBaseline();
     pkisim::options opts = freePorts();
     opts.longPollMs = 600000;
@@ -45,10 +45,10 @@ TEST(shutdownTest, stopEndsPendingCallsAndJoinsEveryThread) {
         serviceClient client(service->port());
         ticket = client.login();
     }
-    pkisim::fault longDelay = faultOf(pkisim::fault::delay);
+    pkisim::fault longDelay = testsupport::faultOf(pkisim::fault::delay);
     longDelay.delayMs = 600000;
     service->injectFault(longDelay);
-    service->injectFault(faultOf(pkisim::fault::silent, "deviceOperator:getDevInfo"));
+    service->injectFault(testsupport::faultOf(pkisim::fault::silent, "deviceOperator:getDevInfo"));
 
     // Idle connections, a delayed call, a silent call and a long poll.
     std::vector<std::unique_ptr<rawConnection>> idle;
@@ -89,7 +89,7 @@ TEST(shutdownTest, stopEndsPendingCallsAndJoinsEveryThread) {
     EXPECT_EQ(threadCount(), before);
 }
 
-TEST(shutdownTest, aStoppedServiceStartsAgainOnItsPortsWithItsState) {
+TEST(simShutdown, aStoppedServiceStartsAgainOnItsPortsWithItsState) {
     pkisim::server service(freePorts());
     service.start();
     const uint16_t port = service.port();
@@ -107,7 +107,7 @@ TEST(shutdownTest, aStoppedServiceStartsAgainOnItsPortsWithItsState) {
     EXPECT_EQ(again.getDevices(ticket).errCode, 0) << "sessions survive a restart";
 }
 
-TEST(shutdownTest, aPortInUseFailsTheStartCleanly) {
+TEST(simShutdown, aPortInUseFailsTheStartCleanly) {
     const size_t before = threadBaseline();
     pkisim::server holder(freePorts());
     holder.start();
@@ -122,7 +122,7 @@ TEST(shutdownTest, aPortInUseFailsTheStartCleanly) {
     EXPECT_EQ(threadCount(), before);
 }
 
-TEST(shutdownTest, destroyingARunningServiceStopsIt) {
+TEST(simShutdown, destroyingARunningServiceStopsIt) {
     const size_t before = threadBaseline();
     uint16_t port;
     {

@@ -13,7 +13,6 @@
 #include <chrono>
 #include <cstdlib>
 #include <stdexcept>
-#include <thread>
 #include <utility>
 
 #include <nlohmann/json.hpp>
@@ -30,23 +29,6 @@ pkisim::options freePorts() {
     opts.notifyPort = 0;
     opts.keyDir = testsupport::sharedKeyDir();
     return opts;
-}
-
-pkisim::fault faultOf(pkisim::fault::kind what, const std::string& method) {
-    pkisim::fault f;
-    f.what = what;
-    f.method = method;
-    return f;
-}
-
-bool waitUntil(const std::function<bool()>& pred, std::chrono::milliseconds timeout) {
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (!pred()) {
-        if (std::chrono::steady_clock::now() > deadline)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return true;
 }
 
 wire::msgRequest request(int32_t msgType, const std::string& body, int64_t extend, int32_t reqid) {
@@ -133,11 +115,6 @@ wire::msgResponse serviceClient::getDevices(const wire::sessionTicket& ticket, c
 
 void serviceClient::close() { transport->close(); }
 
-std::string loginBody(const wire::msgRequest& login) {
-    memoryStub<wire::vantServiceClient> stub("vantService");
-    return stub.body([&](wire::vantServiceClient& c) { c.send_login(login); });
-}
-
 std::string versionsBody(const wire::sessionTicket& ticket, const wire::msgRequest& req) {
     memoryStub<wire::vantServiceClient> stub("vantService");
     return stub.body([&](wire::vantServiceClient& c) { c.send_getVersions(ticket, req); });
@@ -147,13 +124,6 @@ wire::msgResponse readVersionsReply(const std::string& reply) {
     memoryStub<wire::vantServiceClient> stub("vantService");
     wire::msgResponse response;
     stub.read(reply, [&](wire::vantServiceClient& c) { c.recv_getVersions(response); });
-    return response;
-}
-
-wire::msgResponse readLoginReply(const std::string& reply) {
-    memoryStub<wire::vantServiceClient> stub("vantService");
-    wire::msgResponse response;
-    stub.read(reply, [&](wire::vantServiceClient& c) { c.recv_login(response); });
     return response;
 }
 

@@ -20,21 +20,18 @@
 #include "commdef_types.h"
 #include "devService.h"
 #include "simServer.h"
+#include "simSupport.h"
 #include "vantService.h"
+#include "waitUntil.h"
 
 namespace pkitest {
 
 namespace wire = ::com::vant::cbb::pkimid;
+using testsupport::waitUntil;
 
 // A server on free ports, no control channel, device keys shared by the
 // servers of one test program.
 pkisim::options freePorts();
-
-// A fault of kind `what` for the next call of `method`.
-pkisim::fault faultOf(pkisim::fault::kind what, const std::string& method = "deviceOperator:getDevices");
-
-// Polls `pred` until it holds or the time runs out; for conditions nothing can be waited on for.
-bool waitUntil(const std::function<bool()>& pred, std::chrono::milliseconds timeout = std::chrono::seconds(20));
 
 wire::msgRequest request(int32_t msgType, const std::string& body, int64_t extend = 0, int32_t reqid = 7);
 wire::msgRequest loginRequest(const std::string& appName = pkisim::demoAppName,
@@ -100,11 +97,9 @@ public:
     client stub;
 };
 
-std::string loginBody(const wire::msgRequest& login = loginRequest());
 std::string versionsBody(const wire::sessionTicket& ticket, const wire::msgRequest& req);
 // Reads a getVersions reply body; throws what the generated client throws.
 wire::msgResponse readVersionsReply(const std::string& reply);
-wire::msgResponse readLoginReply(const std::string& reply);
 
 struct httpResponse {
     int status = 0;

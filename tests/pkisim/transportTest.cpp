@@ -21,9 +21,9 @@ pkisim::options smallBodies() {
     return opts;
 }
 
-class transportTest : public loggedInTest {
+class simTransport : public loggedInTest {
 protected:
-    transportTest() : loggedInTest(smallBodies()) {}
+    simTransport() : loggedInTest(smallBodies()) {}
 
     std::string versions() { return versionsBody(ticket, request(0, "")); }
 
@@ -49,7 +49,7 @@ protected:
     }
 };
 
-TEST_F(transportTest, malformedOrRefusedHttpIsAnsweredAndTheConnectionClosed) {
+TEST_F(simTransport, malformedOrRefusedHttpIsAnsweredAndTheConnectionClosed) {
     const std::string body = versions();
     struct {
         std::string bytes;
@@ -83,7 +83,7 @@ TEST_F(transportTest, malformedOrRefusedHttpIsAnsweredAndTheConnectionClosed) {
     EXPECT_EQ(client.getDevices(ticket).errCode, 0);
 }
 
-TEST_F(transportTest, unknownNamesAndBadMessagesGetApplicationExceptions) {
+TEST_F(simTransport, unknownNamesAndBadMessagesGetApplicationExceptions) {
     const std::string versionsCall = versions();
     auto renamed = [&](const std::string& name) {
         std::string body = versionsCall;
@@ -105,7 +105,7 @@ TEST_F(transportTest, unknownNamesAndBadMessagesGetApplicationExceptions) {
     EXPECT_EQ(exceptionFor(deep).getType(), TApplicationException::PROTOCOL_ERROR);
 }
 
-TEST_F(transportTest, argumentsOfAnotherTypeAreSkippedLikeTheGeneratedCodeDoes) {
+TEST_F(simTransport, argumentsOfAnotherTypeAreSkippedLikeTheGeneratedCodeDoes) {
     // The ticket arrives as a string: it is skipped, so the call has no session.
     rawConnection raw(service.port());
     raw.sendPost(R"([1,"deviceOperator:getDevices",1,0,{"1":{"str":"x"},"2":{"rec":{"1":{"i32":5}}}}])");
@@ -119,7 +119,7 @@ TEST_F(transportTest, argumentsOfAnotherTypeAreSkippedLikeTheGeneratedCodeDoes) 
     EXPECT_FALSE(service.calls().back().hasTicket);
 }
 
-TEST_F(transportTest, keepAliveFollowsHttpRules) {
+TEST_F(simTransport, keepAliveFollowsHttpRules) {
     const std::string body = versions();
     {
         // Two requests in one write are answered in order.
@@ -153,7 +153,7 @@ TEST_F(transportTest, keepAliveFollowsHttpRules) {
     }
 }
 
-TEST_F(transportTest, clientsThatLeaveMidRequestFreeTheirThreads) {
+TEST_F(simTransport, clientsThatLeaveMidRequestFreeTheirThreads) {
     {
         rawConnection idle(service.port());
         rawConnection halfHead(service.port());

@@ -6,6 +6,8 @@
 #include <openssl/rsa.h>
 #include <openssl/x509.h>
 
+#include <memory>
+
 namespace signcheck {
 namespace {
 
@@ -17,6 +19,7 @@ using x509Ptr = std::unique_ptr<X509, deleter<X509, X509_free>>;
 using bioPtr = std::unique_ptr<BIO, deleter<BIO, BIO_free_all>>;
 using mdCtxPtr = std::unique_ptr<EVP_MD_CTX, deleter<EVP_MD_CTX, EVP_MD_CTX_free>>;
 using ecdsaSigPtr = std::unique_ptr<ECDSA_SIG, deleter<ECDSA_SIG, ECDSA_SIG_free>>;
+using pkey = std::unique_ptr<EVP_PKEY, deleter<EVP_PKEY, EVP_PKEY_free>>;
 
 bioPtr memoryBio(const std::string& text)
 {
@@ -67,30 +70,20 @@ std::string derFromBlock(const std::string& block)
     return out;
 }
 
+// The signature in the device format for the certificate key's kind.
 bool certificateKeyVerifies(const std::string& pem, int keyType, const std::string& data,
                             const std::string& signature)
 {
     const pkey key = certificateKey(pem);
-    return key && EVP_PKEY_base_id(key.get()) == keyType && verifies(key.get(), data, signature);
+    if (!key || EVP_PKEY_base_id(key.get()) != keyType)
+        return false;
+    if (keyType != EVP_PKEY_EC)
+        return sha256Verifies(key.get(), data, signature);
+    const std::string der = derFromBlock(signature);
+    return !der.empty() && sha256Verifies(key.get(), data, der);
 }
 
 } // namespace
-
-pkey publicKeyFromPem(const std::string& pem)
-{
-    const bioPtr bio = memoryBio(pem);
-    return pkey(PEM_read_bio_PUBKEY(bio.get(), nullptr, nullptr, nullptr));
-}
-
-bool verifies(EVP_PKEY* key, const std::string& data, const std::string& signature)
-{
-    if (key == nullptr)
-        return false;
-    if (EVP_PKEY_base_id(key) != EVP_PKEY_EC)
-        return sha256Verifies(key, data, signature);
-    const std::string der = derFromBlock(signature);
-    return !der.empty() && sha256Verifies(key, data, der);
-}
 
 bool rsaVerifies(const std::string& certificatePem, const std::string& data, const std::string& signature)
 {

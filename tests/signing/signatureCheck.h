@@ -3,29 +3,15 @@
 #ifndef TESSERA_TESTS_SIGNATURE_CHECK_H
 #define TESSERA_TESTS_SIGNATURE_CHECK_H
 
-#include <memory>
 #include <string>
-
-#include <openssl/evp.h>
 
 namespace signcheck {
 
-struct pkeyFree {
-    void operator()(EVP_PKEY* key) const { EVP_PKEY_free(key); }
-};
-using pkey = std::unique_ptr<EVP_PKEY, pkeyFree>;
-
-// The key of a PEM "PUBLIC KEY" block; null when there is none.
-pkey publicKeyFromPem(const std::string& pem);
-
-// A device-format signature of `data` by `key`: PKCS#1 v1.5 for RSA; for EC
-// a 128-byte block holding r then s, each right-aligned in 64 bytes.
-bool verifies(EVP_PKEY* key, const std::string& data, const std::string& signature);
-
-// The same with the key of a PEM certificate, which must be an RSA key.
+// A PKCS#1 v1.5 signature of `data` by the RSA key of a PEM certificate.
 bool rsaVerifies(const std::string& certificatePem, const std::string& data, const std::string& signature);
 
-// The same with the key of a PEM certificate, which must be an EC key.
+// A 128-byte block holding r then s, each right-aligned in 64 bytes, that
+// signs `data` with the EC key of a PEM certificate.
 bool eccBlockVerifies(const std::string& certificatePem, const std::string& data, const std::string& block);
 
 } // namespace signcheck

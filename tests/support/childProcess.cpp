@@ -56,6 +56,8 @@ void drain(int& fd, std::string& to)
 
 } // namespace
 
+namespace testsupport {
+
 childProcess::childProcess(const std::vector<std::string>& argv, const std::vector<std::string>& env,
                            const std::string& input)
 {
@@ -157,3 +159,5 @@ childResult childProcess::finish(std::chrono::milliseconds timeout)
     result.err = err;
     return result;
 }
+
+} // namespace testsupport

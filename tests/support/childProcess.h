@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+namespace testsupport {
+
 struct childResult {
     int status = -1;  // exit status; 128 + n when ended by signal n; -1 when it had to be killed
     std::string out;
@@ -31,6 +33,7 @@ public:
     // returns it without its newline; false when none came.
     bool readLine(std::string& line, std::chrono::milliseconds timeout);
     void sendSignal(int signalNumber);
+    pid_t processId() const { return pid; }
     // Waits up to `timeout` for the child to close its streams and end.
     childResult finish(std::chrono::milliseconds timeout);
 
@@ -44,5 +47,7 @@ private:
     std::string out;  // standard output not yet taken by readLine
     std::string err;
 };
+
+} // namespace testsupport
 
 #endif // TESSERA_TESTS_CHILD_PROCESS_H

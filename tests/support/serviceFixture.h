@@ -1,36 +1,38 @@
-// Test support: pkisim in-process on the fixed ports, and waiting on
-// conditions instead of sleeping.
-#ifndef TESSERA_TEST_SERVICE_FIXTURE_H
-#define TESSERA_TEST_SERVICE_FIXTURE_H
+// pkisim in-process on the fixed ports for the tests of the library, which
+// link its units (tessera_internal) so that they can shorten its waits.
+#ifndef TESSERA_TESTS_SERVICE_FIXTURE_H
+#define TESSERA_TESTS_SERVICE_FIXTURE_H
 
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <functional>
 #include <memory>
 #include <string>
 
-#include "recordedCalls.h"
 #include "simServer.h"
+#include "simSupport.h"
 #include "tessera.h"
+#include "timings.h"
+#include "waitUntil.h"
 
-namespace testsupport {
-
+// Every test of the library waits in these units.
 using namespace std::chrono_literals;
 
-// Polls `condition` until it holds or `timeout` passes; returns whether it held.
-bool waitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout = 5000ms);
+namespace testsupport {
 
 // A request record filled in one call.
 void fillRequest(vpkiReq& req, int32_t msgType, const std::string& json, int32_t version = 1,
                  int64_t extend = 0);
 
+// getDevices through reqSync; true when the service answered errCode 0.
+bool getDevicesWorks();
+
 // Marks every field of a response so that a test can tell it was not touched.
 void poisonResponse(vpkiResp& resp);
 bool isPoisoned(const vpkiResp& resp);
 
-// Starts pkisim on 127.0.0.1:18080/18081 before each test; the agent is
-// released and the service stopped after it.
+// Starts pkisim on 127.0.0.1:18080/18081 before each test; after it the agent
+// is released, the library's waits are as shipped again and the service stops.
 class serviceTest : public ::testing::Test {
 protected:
     void SetUp() override;
@@ -50,4 +52,4 @@ protected:
 
 } // namespace testsupport
 
-#endif // TESSERA_TEST_SERVICE_FIXTURE_H
+#endif // TESSERA_TESTS_SERVICE_FIXTURE_H

@@ -1,7 +1,8 @@
-// A process with a logged-in agent forks: the child has no agent (its calls
-// fail as before createAgent), may create one of its own, never touches the
-// parent's connections and exits at once whether or not it releases; the
-// parent goes on undisturbed.
+// A process with a logged-in agent forks while another of its threads is in
+// the middle of a request: the child has no agent (its calls fail as before
+// createAgent), may create one of its own, never touches the parent's
+// connections and exits at once whether or not it releases; the parent's
+// request completes.
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -14,16 +15,7 @@
 
 namespace {
 
-using namespace std::chrono_literals;
-using testsupport::fillRequest;
-
-bool request()
-{
-    vpkiReq req;
-    fillRequest(req, 16, "{}");
-    vpkiResp resp;
-    return reqSync(DEVSERVICE, &req, &resp) && resp.errCode == 0;
-}
+using testsupport::getDevicesWorks;
 
 // The child's exit status, or -1 when it did not end in time (it is then killed).
 int childStatus(pid_t child, std::chrono::seconds limit)
@@ -43,7 +35,7 @@ int childStatus(pid_t child, std::chrono::seconds limit)
 
 int childWithItsOwnAgent()
 {
-    if (request() || agentLastError() != VPKI_ERR_NOT_CREATED)
+    if (getDevicesWorks() || agentLastError() != VPKI_ERR_NOT_CREATED)
         return 10;
     vpkiReq req;
     if (reqAsync(DEVSERVICE, &req, nullptr) != 0 || agentLastError() != VPKI_ERR_NOT_CREATED)
@@ -52,7 +44,7 @@ int childWithItsOwnAgent()
         !loginAgent(pkisim::demoAppName, pkisim::demoAppID, pkisim::demoToken))
         return 12;
     for (int i = 0; i < 20; ++i)
-        if (!request())
+        if (!getDevicesWorks())
             return 13;
     return logoutAgent() ? 0 : 14;
 }
@@ -67,18 +59,24 @@ constexpr bool childThreadsSupported = false;
 constexpr bool childThreadsSupported = true;
 #endif
 
-class forked : public testsupport::serviceTest {};
+// Every thread of the parent waits in a call when it forks: the request
+// thread for a delayed answer, the listener in a long poll. A thread busy in
+// the allocator at that moment would leave its lock held in the child, which
+// AddressSanitizer's allocator (unlike the C library's) does not take over a
+// fork: the child's first new thread would wait for it for ever.
+class forked : public testsupport::serviceTest {
+protected:
+    pkisim::options serviceOptions() const override
+    {
+        pkisim::options o;
+        o.longPollMs = 10000;
+        return o;
+    }
+};
 
-TEST_F(forked, childrenStartWithoutAnAgentAndExitAtOnceWhileTheParentGoesOn)
+TEST_F(forked, childrenStartWithoutAnAgentAndExitAtOnceWhileTheParentIsMidRequest)
 {
     createAndLogin();
-    std::atomic<bool> stop{false};
-    std::atomic<int> answered{0};
-    std::atomic<int> failed{0};
-    std::thread parent([&] {
-        while (!stop)
-            ++(request() ? answered : failed);
-    });
     const struct {
         const char* what;
         std::function<int()> child;
@@ -97,18 +95,23 @@ TEST_F(forked, childrenStartWithoutAnAgentAndExitAtOnceWhileTheParentGoesOn)
         SCOPED_TRACE(c.what);
         if (c.startsThreads && !childThreadsSupported)
             continue;
-        for (int round = 0; round < 3; ++round) {
+        for (int round = 0; round < 2; ++round) {
+            pkisim::fault slow = testsupport::faultOf(pkisim::fault::delay);
+            slow.delayMs = 300;
+            sim->injectFault(slow);
+            sim->clearCalls();
+            std::atomic<bool> answered{false};
+            std::thread parent([&] { answered = getDevicesWorks(); });
+            EXPECT_TRUE(testsupport::waitUntil(
+                [&] { return !testsupport::callsNamed(*sim, "deviceOperator:getDevices").empty(); }));
             const pid_t child = fork();
-            ASSERT_GE(child, 0);
             if (child == 0)
                 std::exit(c.child());  // exit() runs the library's exit hook
             EXPECT_EQ(childStatus(child, 20s), 0);
+            parent.join();
+            EXPECT_TRUE(answered);
         }
     }
-    stop = true;
-    parent.join();
-    EXPECT_EQ(failed, 0);
-    EXPECT_GT(answered, 0);
 }
 
 } // namespace

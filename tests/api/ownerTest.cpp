@@ -7,23 +7,21 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
-#include <cstdio>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <vector>
 
 #include <nlohmann/json.hpp>
 
+#include "callbackLogs.h"
 #include "childProcess.h"
 #include "serviceFixture.h"
 #include "tempDir.h"
 
 namespace {
 
-using namespace std::chrono_literals;
-using testsupport::fillRequest;
+using testsupport::childProcess;
+using testsupport::childResult;
 using testsupport::waitUntil;
 
 constexpr uid_t otherUser = 4242;  // an ordinary account that is not the test's
@@ -72,25 +70,6 @@ bool canRunAs(uid_t uid)
     return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
-struct logLines {
-    std::mutex lock;
-    std::vector<std::string> lines;
-    static void record(const char* line, void* param)
-    {
-        auto* self = static_cast<logLines*>(param);
-        std::lock_guard<std::mutex> hold(self->lock);
-        self->lines.emplace_back(line);
-    }
-    bool has(const std::string& part)
-    {
-        std::lock_guard<std::mutex> hold(lock);
-        for (const std::string& line : lines)
-            if (line.find(part) != std::string::npos)
-                return true;
-        return false;
-    }
-};
-
 class serviceOwner : public testsupport::serviceTest {
 protected:
     void SetUp() override
@@ -110,13 +89,10 @@ protected:
     // The in-process service (root) answers the login with `notifyPort`.
     void reportNotifyPort(uint16_t notifyPort)
     {
-        pkisim::fault f;
-        f.what = pkisim::fault::reply;
-        f.method = "vantService:login";
-        f.errCode = 0;
-        f.jsonBody = "{\"sessionID\":\"1\",\"ticket\":\"t\",\"timeout\":\"30\",\"notifyPort\":\"" +
-                     std::to_string(notifyPort) + "\"}";
-        sim->injectFault(f);
+        sim->injectFault(testsupport::replyOf(
+            "vantService:login", VPKI_RESULT_OK,
+            "{\"sessionID\":\"1\",\"ticket\":\"t\",\"timeout\":\"30\",\"notifyPort\":\"" +
+                std::to_string(notifyPort) + "\"}"));
     }
 
     testsupport::tempDir dir;

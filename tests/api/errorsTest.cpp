@@ -1,18 +1,17 @@
 // Why a call failed: every failure of the interface's functions leaves a
-// code and a line of text for agentLastError and agentLastErrorText, on the
-// calling thread (on the worker, before the response callback); success
-// leaves VPKI_OK. The debug hook reports each exchange with its outcome.
-#include <atomic>
-#include <mutex>
+// code and a line of text for agentLastError and agentLastErrorText on the
+// calling thread; success leaves VPKI_OK. The debug hook reports each
+// exchange with its outcome. The codes of failed exchanges are checked with
+// the faults, those on the worker thread with the asynchronous requests.
+#include <functional>
 #include <string>
-#include <vector>
 
-#include "connection.h"
+#include "callbackLogs.h"
 #include "serviceFixture.h"
-#include "timings.h"
 
 namespace {
 
+using testsupport::faultOf;
 using testsupport::fillRequest;
 using testsupport::waitUntil;
 
@@ -21,7 +20,7 @@ protected:
     bool request(PKI_SERVICE service = DEVSERVICE)
     {
         vpkiReq req;
-        fillRequest(req, 17, "{\"devID\":\"SIM-RSA-01\"}");
+        fillRequest(req, VPKI_DEV_getDevInfo, "{\"devID\":\"SIM-RSA-01\"}");
         vpkiResp resp;
         return reqSync(service, &req, &resp);
     }
@@ -32,13 +31,6 @@ protected:
         sim->injectFault(f);
     }
 };
-
-pkisim::fault faultOf(pkisim::fault::kind what)
-{
-    pkisim::fault f;
-    f.what = what;
-    return f;
-}
 
 // Calls before an agent exists, or without a session, or with bad arguments.
 TEST_F(errors, refusedCallsSayWhy)
@@ -78,52 +70,10 @@ TEST_F(errors, refusedCallsSayWhy)
     }
 }
 
-// Each way an exchange with the service can fail has its own code, and the
-// text carries the detail.
-TEST_F(errors, failedExchangesSayWhy)
-{
-    createAndLogin();
-    pkisim::fault unavailable = faultOf(pkisim::fault::httpStatus);
-    unavailable.status = 503;
-    pkisim::fault exception = faultOf(pkisim::fault::exception);
-    exception.message = "no such device";
-    pkisim::fault tooLarge = faultOf(pkisim::fault::rawReply);
-    tooLarge.rawWire = true;
-    tooLarge.message = "HTTP/1.1 200 OK\r\nContent-Length: 4294967296\r\n\r\n";
-    pkisim::fault slow = faultOf(pkisim::fault::delay);
-    slow.delayMs = 3000;
-    const struct {
-        pkisim::fault fault;
-        int code;
-        const char* text;
-    } cases[] = {
-        {unavailable, VPKI_ERR_HTTP_STATUS, "HTTP 503"},
-        {exception, VPKI_ERR_SERVICE_EXCEPTION, "service exception: no such device"},
-        {faultOf(pkisim::fault::malformed), VPKI_ERR_DAMAGED_REPLY, "damaged reply"},
-        {faultOf(pkisim::fault::missingResult), VPKI_ERR_DAMAGED_REPLY, "damaged reply"},
-        {faultOf(pkisim::fault::dropMidReply), VPKI_ERR_CONNECTION_LOST, "closed the connection"},
-        {tooLarge, VPKI_ERR_REPLY_TOO_LARGE, "larger than 256 MiB"},
-        {slow, VPKI_ERR_TIMED_OUT, "in time"},
-    };
-    vant::g_timings.requestTimeoutMs = 1000;
-    renewRequestConnection();
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.text);
-        injectOnRequest(c.fault);
-        EXPECT_FALSE(request());
-        EXPECT_EQ(agentLastError(), c.code);
-        EXPECT_NE(std::string(agentLastErrorText()).find(c.text), std::string::npos) << agentLastErrorText();
-    }
-    sim->stop();
-    EXPECT_FALSE(request());
-    EXPECT_EQ(agentLastError(), VPKI_ERR_CANNOT_CONNECT) << agentLastErrorText();
-    EXPECT_STREQ(agentErrorString(VPKI_ERR_CANNOT_CONNECT), "cannot connect");
-}
-
 TEST_F(errors, aRefusedLoginAndAServiceThatWillNotSignSayWhy)
 {
     ASSERT_TRUE(createAgent(nullptr, nullptr, nullptr));
-    sim->injectFault(faultOf(pkisim::fault::refuseLogin));
+    sim->injectFault(faultOf(pkisim::fault::refuseLogin, "vantService:login"));
     testing::internal::CaptureStdout();
     EXPECT_FALSE(loginDemo());
     testing::internal::GetCapturedStdout();
@@ -138,45 +88,6 @@ TEST_F(errors, aRefusedLoginAndAServiceThatWillNotSignSayWhy)
               VPKI_SIGN_FAILED);
     EXPECT_EQ(agentLastError(), VPKI_ERR_SERVICE_ERROR) << agentLastErrorText();
 }
-
-std::atomic<int> callbackError{-1};
-
-void recordError(void*, vpkiResp*, void*)
-{
-    callbackError = agentLastError();
-}
-
-TEST_F(errors, theResponseCallbackCanAskWhyItsRequestFailed)
-{
-    createAndLogin(nullptr, &recordError);
-    pkisim::fault unavailable = faultOf(pkisim::fault::httpStatus);
-    unavailable.status = 503;
-    injectOnRequest(unavailable);
-    vpkiReq req;
-    fillRequest(req, 17, "{}");
-    ASSERT_NE(reqAsync(DEVSERVICE, &req, nullptr), 0);
-    ASSERT_TRUE(waitUntil([] { return callbackError != -1; }));
-    EXPECT_EQ(callbackError, VPKI_ERR_HTTP_STATUS);
-}
-
-struct logLines {
-    std::mutex lock;
-    std::vector<std::string> lines;
-    static void record(const char* line, void* param)
-    {
-        auto* self = static_cast<logLines*>(param);
-        std::lock_guard<std::mutex> hold(self->lock);
-        self->lines.emplace_back(line);
-    }
-    bool has(const std::string& part)
-    {
-        std::lock_guard<std::mutex> hold(lock);
-        for (const std::string& line : lines)
-            if (line.find(part) != std::string::npos)
-                return true;
-        return false;
-    }
-};
 
 TEST_F(errors, theDebugHookReportsExchangesConnectionsAndTheListener)
 {

@@ -2,7 +2,6 @@
 // 127.0.0.1:18080, checked by their output and exit status.
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <string>
 #include <vector>
 
@@ -11,7 +10,8 @@
 
 namespace {
 
-using namespace std::chrono_literals;
+using testsupport::childProcess;
+using testsupport::childResult;
 
 struct run {
     std::vector<std::string> argv;
@@ -21,9 +21,9 @@ struct run {
     std::string err;               // a text the standard error holds
 };
 
-using examples = testsupport::serviceTest;
+using listDevices = testsupport::serviceTest;
 
-TEST_F(examples, listDevicesInCAndCpp)
+TEST_F(listDevices, inCAndCppAsAUserRunsThem)
 {
     const std::vector<run> runs = {
         {{LIST_DEVICES_C}, true, 0, {"\"SIM-RSA-01\"", "\"SIM-ECC-01\""}, ""},

@@ -13,14 +13,18 @@
 
 #include "base64.h"
 #include "childProcess.h"
-#include "recordedCalls.h"
 #include "signatureCheck.h"
 #include "simServer.h"
+#include "simSupport.h"
+#include "tempDir.h"
+#include "tessera_catalogue.h"
 
 namespace {
 
 using json = nlohmann::json;
 using namespace std::chrono_literals;
+using testsupport::childProcess;
+using testsupport::childResult;
 
 // Only to catch hangs; every command normally ends in well under a second.
 constexpr auto hangLimit = 60s;
@@ -42,24 +46,8 @@ json parsed(const childResult& r)
     return json::parse(r.out, nullptr, false);
 }
 
-// Commands that need no service, and command lines that are wrong.
-TEST(CliUsage, HelpListsCommandsAndExitStatuses)
-{
-    for (const auto& args : std::vector<std::vector<std::string>>{{"--help"}, {"-h"}, {"help"}}) {
-        const childResult r = tessera(args);
-        EXPECT_EQ(r.status, 0);
-        EXPECT_NE(r.out.find("Exit status:"), std::string::npos);
-        EXPECT_NE(r.out.find("  3  service unreachable"), std::string::npos);
-    }
-    for (const char* command : {"devices", "call", "sign", "watch", "methods", "version"}) {
-        const childResult viaOption = tessera({command, "--help"});
-        EXPECT_EQ(viaOption.status, 0) << command;
-        EXPECT_EQ(viaOption.out.rfind(std::string("Usage: tessera ") + command, 0), 0u) << viaOption.out;
-        EXPECT_EQ(tessera({"help", command}).out, viaOption.out) << command;
-    }
-}
-
-TEST(CliUsage, WrongCommandLinesExitWithStatus2)
+// Command lines that are wrong, and commands without a service.
+TEST(cliUsage, wrongCommandLinesExitWithStatus2)
 {
     const std::vector<std::vector<std::string>> wrong = {
         {},
@@ -90,29 +78,7 @@ TEST(CliUsage, WrongCommandLinesExitWithStatus2)
     }
 }
 
-TEST(CliUsage, VersionAndMethodsNeedNoService)
-{
-    const childResult version = tessera({"version"});
-    ASSERT_EQ(version.status, 0);
-    EXPECT_TRUE(parsed(version).contains("tessera"));
-    for (const char* option : {"--version", "-V"}) {
-        const childResult asOption = tessera({option});
-        EXPECT_EQ(asOption.status, 0);
-        EXPECT_EQ(asOption.out.rfind("tessera ", 0), 0u) << asOption.out;
-    }
-
-    const childResult methods = tessera({"methods", "devService"});
-    ASSERT_EQ(methods.status, 0);
-    const json list = parsed(methods);
-    ASSERT_EQ(list.size(), 25u);
-    EXPECT_EQ(list[16]["msgType"], 32);
-    EXPECT_EQ(list[16]["method"], "getContainerType");
-
-    const childResult text = tessera({"methods", "--text"});
-    EXPECT_NE(text.out.find("vmailPlugin        36  signData"), std::string::npos);
-}
-
-TEST(CliUsage, NoServiceMeansStatus3)
+TEST(cliUsage, noServiceMeansStatus3)
 {
     for (const auto& args : std::vector<std::vector<std::string>>{
              {"devices"}, {"call", "1", "17", "{}"}, {"sign", "--ecc", "--key", eccKey}, {"watch"}}) {
@@ -123,7 +89,7 @@ TEST(CliUsage, NoServiceMeansStatus3)
 }
 
 // Commands against a running pkisim.
-class CliService : public ::testing::Test {
+class cliCommands : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
@@ -131,6 +97,7 @@ protected:
         std::ofstream(appsFile) << R"([{"appName":"billing","appID":"b-17","token":"secret"}])";
         pkisim::options opts;
         opts.appsFile = appsFile;
+        opts.keyDir = testsupport::sharedKeyDir();
         service = new pkisim::server(opts);
         service->start();
     }
@@ -163,10 +130,10 @@ protected:
     static std::string appsFile;
 };
 
-pkisim::server* CliService::service = nullptr;
-std::string CliService::appsFile;
+pkisim::server* cliCommands::service = nullptr;
+std::string cliCommands::appsFile;
 
-TEST_F(CliService, DevicesListsTheServiceDevices)
+TEST_F(cliCommands, devicesListsTheServiceDevices)
 {
     const childResult r = tessera({"devices"});
     ASSERT_EQ(r.status, 0) << r.err;
@@ -177,14 +144,9 @@ TEST_F(CliService, DevicesListsTheServiceDevices)
         ids.push_back(dev["devID"]);
     EXPECT_EQ(ids, (std::vector<std::string>{"SIM-RSA-01", "SIM-ECC-01"}));
     EXPECT_EQ(callsTo("vantService:logout"), 1u);
-
-    const childResult text = tessera({"--text", "devices"});
-    ASSERT_EQ(text.status, 0);
-    EXPECT_EQ(text.out.rfind("devID", 0), 0u) << text.out;
-    EXPECT_NE(text.out.find("\nSIM-ECC-01 "), std::string::npos) << text.out;
 }
 
-TEST_F(CliService, CallReachesTheSameMethodByAnyOfItsNames)
+TEST_F(cliCommands, callReachesTheSameMethodByAnyOfItsNames)
 {
     for (const auto& names : std::vector<std::pair<std::string, std::string>>{
              {"deviceOperator", "getDevInfo"}, {"devService", "getDevInfo"}, {"DEVSERVICE", "17"}, {"1", "17"}}) {
@@ -198,7 +160,7 @@ TEST_F(CliService, CallReachesTheSameMethodByAnyOfItsNames)
     }
 }
 
-TEST_F(CliService, CallCarriesItsFieldsAndLongBodies)
+TEST_F(cliCommands, callCarriesItsFieldsAndLongBodies)
 {
     const std::string longBody = R"({"devID":"SIM-RSA-01","pad":")" + std::string(9000, 'p') + R"("})";
     const childResult r = tessera({"call", "deviceOperator", "getDevInfo", "-", "--req-version", "3", "--extend=-9"},
@@ -212,38 +174,27 @@ TEST_F(CliService, CallCarriesItsFieldsAndLongBodies)
     EXPECT_EQ(calls[0].msgType, 17);
 }
 
-TEST_F(CliService, CallPrintsAnErrorAnswerAndExits1)
+TEST_F(cliCommands, callPrintsAnErrorAnswerOrATextBodyAsARecord)
 {
-    const childResult r = tessera({"call", "deviceOperator", "getDevInfo", R"({"devID":"NO-SUCH-DEVICE"})"});
-    EXPECT_EQ(r.status, 1);
-    const json record = parsed(r);
-    EXPECT_NE(record["errCode"], 0);
-    EXPECT_TRUE(record.contains("body") || record.contains("bodyText")) << r.out;
-}
+    const childResult error = tessera({"call", "deviceOperator", "getDevInfo", R"({"devID":"NO-SUCH-DEVICE"})"});
+    EXPECT_EQ(error.status, 1);
+    EXPECT_EQ(parsed(error)["errCode"], 5);
+    EXPECT_TRUE(parsed(error)["body"].contains("error")) << error.out;
 
-TEST_F(CliService, CallShowsABodyThatIsNotJsonAsText)
-{
-    pkisim::fault reply;
-    reply.what = pkisim::fault::reply;
-    reply.method = "deviceOperator:getDevices";
-    reply.errCode = 0;
-    reply.jsonBody = "plain \"text\"";
-    service->injectFault(reply);
-    const childResult r = tessera({"call", "deviceOperator", "getDevices"});
-    ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(parsed(r)["bodyText"], "plain \"text\"");
+    service->injectFault(testsupport::replyOf("deviceOperator:getDevices", 0, "plain \"text\""));
+    const childResult text = tessera({"call", "deviceOperator", "getDevices"});
+    ASSERT_EQ(text.status, 0) << text.err;
+    EXPECT_EQ(parsed(text)["bodyText"], "plain \"text\"");
 }
 
 // Each fault kind pkisim can inject ends the command with the status of its
 // kind and a message that names the cause; --verbose shows the exchange.
-TEST_F(CliService, MessagesAndExitStatusesNameTheCause)
+TEST_F(cliCommands, messagesAndExitStatusesNameTheCause)
 {
     EXPECT_EQ(tessera({"devices", "--token", "wrong"}).status, 4);
 
     auto on = [](pkisim::fault::kind what) {
-        pkisim::fault f;
-        f.what = what;
-        f.method = "deviceOperator:getDevices";
+        pkisim::fault f = testsupport::faultOf(what);
         f.message = "no device here";
         f.status = 503;
         return f;
@@ -277,7 +228,7 @@ TEST_F(CliService, MessagesAndExitStatusesNameTheCause)
     EXPECT_NE(verbose.err.find("tessera: debug: deviceOperator:getDevices sent"), std::string::npos) << verbose.err;
 }
 
-TEST_F(CliService, CredentialsComeFromOptionsThenEnvironment)
+TEST_F(cliCommands, credentialsComeFromOptionsThenEnvironment)
 {
     const std::vector<std::string> billing = {"TESSERA_APP_NAME=billing", "TESSERA_APP_ID=b-17",
                                               "TESSERA_TOKEN=secret"};
@@ -297,7 +248,7 @@ TEST_F(CliService, CredentialsComeFromOptionsThenEnvironment)
     EXPECT_EQ(seen[3]["appID"], "demo-app-id");
 }
 
-TEST_F(CliService, SignWritesSignaturesThatVerify)
+TEST_F(cliCommands, signWritesSignaturesThatVerify)
 {
     const std::string data = "data to sign";
     const std::string certificate = service->certificatePem("SIM-RSA-01");
@@ -327,7 +278,7 @@ TEST_F(CliService, SignWritesSignaturesThatVerify)
     std::remove(out.c_str());
 }
 
-TEST_F(CliService, SignRefusesTooMuchDataBeforeLoggingIn)
+TEST_F(cliCommands, signRefusesTooMuchDataBeforeLoggingIn)
 {
     const childResult r = tessera({"sign", "--rsa", "--base64", "--key", rsaKey}, {}, std::string(706, 'x'));
     EXPECT_EQ(r.status, 2);
@@ -336,7 +287,7 @@ TEST_F(CliService, SignRefusesTooMuchDataBeforeLoggingIn)
     EXPECT_EQ(tessera({"sign", "--rsa", "--base64", "--key", rsaKey}, {}, std::string(705, 'x')).status, 0);
 }
 
-TEST_F(CliService, SignFailuresHaveTheirOwnStatus)
+TEST_F(cliCommands, signFailuresHaveTheirOwnStatus)
 {
     const struct {
         int32_t errCode;
@@ -348,12 +299,7 @@ TEST_F(CliService, SignFailuresHaveTheirOwnStatus)
         {5, R"({"error":"no such container"})", 1, "signing failed: the service did not sign: errCode 5"},
     };
     for (const auto& answer : answers) {
-        pkisim::fault reply;
-        reply.what = pkisim::fault::reply;
-        reply.method = "signxPlugin:signData";
-        reply.errCode = answer.errCode;
-        reply.jsonBody = answer.body;
-        service->injectFault(reply);
+        service->injectFault(testsupport::replyOf("signxPlugin:signData", answer.errCode, answer.body));
         const childResult bad = tessera({"sign", "--rsa", "--base64", "--key", rsaKey}, {}, "x");
         EXPECT_EQ(bad.status, answer.status);
         EXPECT_EQ(bad.out, "");
@@ -392,7 +338,7 @@ public:
     childProcess child;
 };
 
-TEST_F(CliService, WatchPrintsEventsUntilInterrupted)
+TEST_F(cliCommands, watchPrintsEventsUntilInterrupted)
 {
     watchProcess watch(*service, {});
     ASSERT_TRUE(watch.ready);
@@ -401,7 +347,7 @@ TEST_F(CliService, WatchPrintsEventsUntilInterrupted)
     ASSERT_TRUE(watch.child.readLine(line, hangLimit));
     const json event = json::parse(line, nullptr, false);
     EXPECT_EQ(event["event"], "deviceInserted") << line;
-    EXPECT_EQ(event["msgType"], 0x0FFF0001);
+    EXPECT_EQ(event["msgType"], VPKI_NOTIFY_DEVICE_INSERTED);
     EXPECT_NE(line.find(devId), std::string::npos) << line;
 
     service->removeDevice(devId);
@@ -414,7 +360,7 @@ TEST_F(CliService, WatchPrintsEventsUntilInterrupted)
     EXPECT_EQ(callsTo("vantService:logout"), 1u);
 }
 
-TEST_F(CliService, WatchWithCountEndsByItself)
+TEST_F(cliCommands, watchWithCountEndsByItself)
 {
     const std::string label = service->devices().front().label;
     watchProcess watch(*service, {"--count", "1", "--text"});

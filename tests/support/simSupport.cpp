@@ -1,6 +1,22 @@
-#include "recordedCalls.h"
+#include "simSupport.h"
 
 namespace testsupport {
+
+pkisim::fault faultOf(pkisim::fault::kind what, const std::string& method)
+{
+    pkisim::fault f;
+    f.what = what;
+    f.method = method;
+    return f;
+}
+
+pkisim::fault replyOf(const std::string& method, int32_t errCode, const std::string& jsonBody)
+{
+    pkisim::fault f = faultOf(pkisim::fault::reply, method);
+    f.errCode = errCode;
+    f.jsonBody = jsonBody;
+    return f;
+}
 
 std::vector<pkisim::recordedCall> requestCalls(pkisim::server& sim)
 {
