@@ -24,7 +24,7 @@ childService::childService(const std::string& program, const std::vector<std::st
 {
     std::string firstLine;
     if (!process.readLine(firstLine, startLimit))
-        throw std::runtime_error("service did not start: " + program);  // the child is killed
+        throw std::runtime_error("service did not start: " + program); // the child is killed
 }
 
 clockid_t childService::cpuClock() const

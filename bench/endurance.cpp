@@ -11,8 +11,8 @@
 
 #include "benchSupport.h"
 #include "childService.h"
-#include "tempDir.h"
 #include "simServer.h"
+#include "tempDir.h"
 #include "tessera.h"
 
 namespace {

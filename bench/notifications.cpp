@@ -21,8 +21,8 @@
 
 #include "benchSupport.h"
 #include "childService.h"
-#include "tempDir.h"
 #include "simServer.h"
+#include "tempDir.h"
 #include "tessera.h"
 
 namespace {
@@ -31,7 +31,7 @@ using clock_type = std::chrono::steady_clock;
 using namespace std::chrono_literals;
 
 constexpr int32_t deviceInserted = 0x0FFF0001;
-constexpr int longPollMs = 10000;  // below the session time-out of 30 s
+constexpr int longPollMs = 10000; // below the session time-out of 30 s
 constexpr auto callbackLimit = 5s;
 
 struct plan {
@@ -85,8 +85,7 @@ pkisim::options serviceOptions(int pollHoldMs)
 
 bool startAgent(agentNotifyFunc notify, void* param)
 {
-    return createAgent(notify, nullptr, param) &&
-           loginAgent(pkisim::demoAppName, pkisim::demoAppID, pkisim::demoToken);
+    return createAgent(notify, nullptr, param) && loginAgent(pkisim::demoAppName, pkisim::demoAppID, pkisim::demoToken);
 }
 
 // Waits until the listener's poll has reached the service.
@@ -150,7 +149,7 @@ void idleCpu(benchmark::State& state, int pollHoldMs, std::chrono::seconds windo
         state.SkipWithError("agent did not start");
         return;
     }
-    std::this_thread::sleep_for(1s);  // past the start of the listener
+    std::this_thread::sleep_for(1s); // past the start of the listener
     const double minutes = std::chrono::duration<double>(window).count() / 60;
     double cpuMsPerMinute = 0;
     double peakGrowthKbPerMinute = 0;
@@ -208,18 +207,14 @@ void registerBenchmarks(const plan& p)
         ->Iterations(p.events)
         ->UseManualTime();
     benchmark::RegisterBenchmark("idleCpu/immediate", idleCpu, 0, p.idleWindow)->Iterations(1)->UseManualTime();
-    benchmark::RegisterBenchmark("idleCpu/longPoll", idleCpu, longPollMs, p.idleWindow)
-        ->Iterations(1)
-        ->UseManualTime();
+    benchmark::RegisterBenchmark("idleCpu/longPoll", idleCpu, longPollMs, p.idleWindow)->Iterations(1)->UseManualTime();
     benchmark::RegisterBenchmark("releaseAgent/immediate", releaseTime, 0, false)
         ->Iterations(p.releases)
         ->UseManualTime();
     benchmark::RegisterBenchmark("releaseAgent/longPoll", releaseTime, longPollMs, false)
         ->Iterations(p.releases)
         ->UseManualTime();
-    benchmark::RegisterBenchmark("releaseAgent/silent", releaseTime, 0, true)
-        ->Iterations(p.releases)
-        ->UseManualTime();
+    benchmark::RegisterBenchmark("releaseAgent/silent", releaseTime, 0, true)->Iterations(p.releases)->UseManualTime();
 }
 
 // Fails the program when a benchmark could not measure.

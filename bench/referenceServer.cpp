@@ -84,7 +84,9 @@ wire::msgResponse answer(const wire::msgRequest& request, int32_t errCode, std::
 class sessionHandler : public wire::vantServiceNull {
 public:
     sessionHandler(int64_t sessionID, std::string ticket, stopSignal& stop)
-        : sessionID(sessionID), ticket(std::move(ticket)), stop(stop)
+        : sessionID(sessionID),
+          ticket(std::move(ticket)),
+          stop(stop)
     {
     }
 
@@ -92,8 +94,8 @@ public:
     {
         response = answer(request, 0,
                           "{\"sessionID\":\"" + std::to_string(sessionID) + "\",\"ticket\":\"" + ticket +
-                              "\",\"timeout\":\"" + std::to_string(sessionTimeoutSeconds) +
-                              "\",\"notifyPort\":\"" + std::to_string(notifyPort) + "\"}");
+                              "\",\"timeout\":\"" + std::to_string(sessionTimeoutSeconds) + "\",\"notifyPort\":\"" +
+                              std::to_string(notifyPort) + "\"}");
     }
 
     void logout(wire::msgResponse& response, const wire::sessionTicket&) override
@@ -177,8 +179,7 @@ std::shared_ptr<server::TThreadedServer> makeServer(int port, std::shared_ptr<TP
 {
     return std::make_shared<server::TThreadedServer>(
         processor, std::make_shared<largeMessageServerSocket>("127.0.0.1", port),
-        std::make_shared<transport::THttpServerTransportFactory>(),
-        std::make_shared<protocol::TJSONProtocolFactory>());
+        std::make_shared<transport::THttpServerTransportFactory>(), std::make_shared<protocol::TJSONProtocolFactory>());
 }
 
 std::shared_ptr<TProcessor> makeProcessor(int64_t sessionID, const std::string& ticket, stopSignal& stop)

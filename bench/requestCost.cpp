@@ -62,11 +62,8 @@ struct bodySize {
 };
 
 const bodySize bodySizes[] = {
-    {20, "20 B", 2000, 40, 1.00, 0},
-    {4 << 10, "4 KB", 1000, 20, 0.90, 0},
-    {64 << 10, "64 KB", 600, 6, 0.65, 0.25},
-    {1 << 20, "1 MB", 40, 0, 0.65, 0.25},
-    {16 << 20, "16 MB", 6, 0, 0, 0.25},
+    {20, "20 B", 2000, 40, 1.00, 0},      {4 << 10, "4 KB", 1000, 20, 0.90, 0}, {64 << 10, "64 KB", 600, 6, 0.65, 0.25},
+    {1 << 20, "1 MB", 40, 0, 0.65, 0.25}, {16 << 20, "16 MB", 6, 0, 0, 0.25},
 };
 
 const bodySize& bodySizeOf(int64_t bytes)
@@ -194,7 +191,7 @@ void pairedCalls(benchmark::State& state, clockid_t serverClock)
                 throw std::runtime_error("reqSync failed");
         };
         const auto callBare = [&] { client.call(response, req.bare); };
-        callLibrary();  // both connections open before the measurement
+        callLibrary(); // both connections open before the measurement
         callBare();
         bool libraryFirst = true;
         for (auto _ : state) {
@@ -342,8 +339,8 @@ private:
                          duration(medianOf(reps, "bare_other_us"));
             std::printf("  %-6s %10s %10s %13.3f %13s %8s%s\n", bodySizeOf(bytes).label,
                         duration(medianOf(reps, "reqSync_" + kind + "_us")).c_str(),
-                        duration(medianOf(reps, "bare_" + kind + "_us")).c_str(), bench::percentile(ratios, 0.5),
-                        range, goal(bodySizeOf(bytes).*goalOf).c_str(), others.c_str());
+                        duration(medianOf(reps, "bare_" + kind + "_us")).c_str(), bench::percentile(ratios, 0.5), range,
+                        goal(bodySizeOf(bytes).*goalOf).c_str(), others.c_str());
         }
     }
 
@@ -386,7 +383,7 @@ std::unique_ptr<bench::childService> startReferenceServer()
                 cpus.push_back(cpu);
     if (cpus.size() < 2)
         return std::make_unique<bench::childService>(REFERENCE_SERVER_BINARY, args);
-    pinThisThread(cpus[1]);  // a child process starts with its parent's CPUs
+    pinThisThread(cpus[1]); // a child process starts with its parent's CPUs
     auto server = std::make_unique<bench::childService>(REFERENCE_SERVER_BINARY, args);
     pinThisThread(cpus[0]);
     return server;
@@ -406,7 +403,7 @@ int main(int argc, char** argv)
     registerBenchmarks(opts, server->cpuClock());
     pairedReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
-    server.reset();  // first, so that the poll it holds is answered, not cut off
+    server.reset(); // first, so that the poll it holds is answered, not cut off
     releaseAgent();
     reporter.printTables();
     benchmark::Shutdown();

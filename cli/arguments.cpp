@@ -59,8 +59,7 @@ std::string parsedArgs::value(const std::string& name, const std::string& fallba
     return found == options.end() ? fallback : found->second;
 }
 
-size_t parseLeadingOptions(const std::vector<std::string>& args, const std::vector<optionSpec>& specs,
-                           parsedArgs& out)
+size_t parseLeadingOptions(const std::vector<std::string>& args, const std::vector<optionSpec>& specs, parsedArgs& out)
 {
     size_t at = 0;
     while (at < args.size() && isOption(args[at]) && args[at] != "--")

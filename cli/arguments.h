@@ -10,7 +10,7 @@
 namespace cli {
 
 struct optionSpec {
-    std::string name;  // without the leading "--"
+    std::string name; // without the leading "--"
     bool takesValue;
 };
 
@@ -24,14 +24,13 @@ public:
     void set(const std::string& name, const std::string& value) { options[name] = value; }
 
 private:
-    std::map<std::string, std::string> options;  // flags hold ""
+    std::map<std::string, std::string> options; // flags hold ""
 };
 
 // Takes the options of `specs` from the front of `args` up to the first
 // other word; returns the index of that word (args.size() when none). Throws
 // a usage failure for an unknown option or a missing value.
-size_t parseLeadingOptions(const std::vector<std::string>& args, const std::vector<optionSpec>& specs,
-                           parsedArgs& out);
+size_t parseLeadingOptions(const std::vector<std::string>& args, const std::vector<optionSpec>& specs, parsedArgs& out);
 
 // Parses args[from..] against `specs`; words that are not options become
 // positionals. Throws a usage failure for an unknown option or a missing value.

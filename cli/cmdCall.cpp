@@ -55,7 +55,8 @@ int runCall(const invocation& call)
 
 command callCommand()
 {
-    return {"call", "send one request to any catalogued method",
+    return {"call",
+            "send one request to any catalogued method",
             "Usage: tessera call [OPTIONS] SERVICE METHOD [JSON]\n"
             "\n"
             "Sends one request and prints the response record: respid, msgType,\n"
@@ -78,7 +79,10 @@ command callCommand()
             "\n"
             "Example:\n"
             "  tessera call deviceOperator getDevInfo '{\"devID\":\"SIM-RSA-01\"}'\n",
-            {{"req-version", true}, {"extend", true}}, 2, 3, runCall};
+            {{"req-version", true}, {"extend", true}},
+            2,
+            3,
+            runCall};
 }
 
 } // namespace cli

@@ -75,7 +75,8 @@ int runDevices(const invocation& call)
 
 command devicesCommand()
 {
-    return {"devices", "list the devices that the service sees",
+    return {"devices",
+            "list the devices that the service sees",
             "Usage: tessera devices [OPTIONS]\n"
             "\n"
             "Lists the devices (USB keys, smart cards) that the PKI service sees, as the\n"
@@ -83,7 +84,10 @@ command devicesCommand()
             "--text a table with a row per device.\n"
             "\n"
             "Options: the options of every command (see 'tessera --help').\n",
-            {}, 0, 0, runDevices};
+            {},
+            0,
+            0,
+            runDevices};
 }
 
 } // namespace cli

@@ -50,12 +50,16 @@ int runMethods(const invocation& call)
 
 command methodsCommand()
 {
-    return {"methods", "list the services and the methods that 'call' reaches",
+    return {"methods",
+            "list the services and the methods that 'call' reaches",
             "Usage: tessera methods [OPTIONS] [SERVICE]\n"
             "\n"
             "Lists the methods of one service, or of all four, with their message\n"
             "types. Needs no service.\n",
-            {}, 0, 1, runMethods};
+            {},
+            0,
+            1,
+            runMethods};
 }
 
 } // namespace cli

@@ -95,7 +95,8 @@ int runSign(const invocation& call)
 
 command signCommand()
 {
-    return {"sign", "sign data with a device key",
+    return {"sign",
+            "sign data with a device key",
             "Usage: tessera sign [OPTIONS] (--rsa | --ecc) --key KEY [--in FILE] [--out FILE] [--base64]\n"
             "\n"
             "Signs data with a key held on a device and writes the signature.\n"
@@ -119,7 +120,9 @@ command signCommand()
             "  echo -n hello | tessera sign --rsa --base64 \\\n"
             "    --key '{\"devId\":\"SIM-RSA-01\",\"applicationName\":\"pkisim\",\"containerName\":\"sign\"}'\n",
             {{"rsa", false}, {"ecc", false}, {"key", true}, {"in", true}, {"out", true}, {"base64", false}},
-            0, 0, runSign};
+            0,
+            0,
+            runSign};
 }
 
 } // namespace cli

@@ -33,12 +33,16 @@ int runVersion(const invocation& call)
 
 command versionCommand()
 {
-    return {"version", "print the version",
+    return {"version",
+            "print the version",
             "Usage: tessera version [OPTIONS]\n"
             "\n"
             "Prints the version of this command and of the library interface it\n"
             "was built against. Needs no service.\n",
-            {}, 0, 0, runVersion};
+            {},
+            0,
+            0,
+            runVersion};
 }
 
 } // namespace cli

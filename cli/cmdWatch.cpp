@@ -31,7 +31,7 @@ const char* eventName(int32_t msgType)
 struct watcher {
     output& out;
     wakeChannel& channel;
-    long long wanted;  // end after this many events; 0: until interrupted
+    long long wanted; // end after this many events; 0: until interrupted
     long long seen = 0;
     std::atomic<bool> writeFailed{false};
 };
@@ -83,7 +83,8 @@ int runWatch(const invocation& call)
 
 command watchCommand()
 {
-    return {"watch", "print notifications as they arrive",
+    return {"watch",
+            "print notifications as they arrive",
             "Usage: tessera watch [OPTIONS] [--count N]\n"
             "\n"
             "Logs in and prints every notification of the service as it arrives\n"
@@ -97,7 +98,10 @@ command watchCommand()
             "\n"
             "Options:\n"
             "  --count N    exit after N notifications\n",
-            {{"count", true}}, 0, 0, runWatch};
+            {{"count", true}},
+            0,
+            0,
+            runWatch};
 }
 
 } // namespace cli

@@ -21,12 +21,12 @@ struct invocation {
 
 struct command {
     const char* name;
-    const char* summary;  // one line for the general help
-    const char* help;     // the command's whole help text
+    const char* summary; // one line for the general help
+    const char* help;    // the command's whole help text
     std::vector<optionSpec> options;
-    size_t minArgs;  // positional arguments accepted
+    size_t minArgs; // positional arguments accepted
     size_t maxArgs;
-    int (*run)(const invocation& call);  // returns the exit status
+    int (*run)(const invocation& call); // returns the exit status
 };
 
 command devicesCommand();

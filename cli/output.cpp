@@ -97,7 +97,7 @@ void output::write(const std::string& text)
 json responseToJson(const vpkiResp& resp)
 {
     json doc = {
-        {"respid", resp.respid}, {"msgType", resp.msgType}, {"version", resp.version},
+        {"respid", resp.respid},   {"msgType", resp.msgType}, {"version", resp.version},
         {"errCode", resp.errCode}, {"extend", resp.extend},
     };
     const std::string body = resp.body->getDataString();

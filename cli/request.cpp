@@ -30,7 +30,8 @@ void sendRequest(const requestSpec& spec, vpkiResp& resp)
     putBody(spec.body, req);
     if (!reqSync(static_cast<PKI_SERVICE>(spec.service), &req, &resp)) {
         const char* method = vant::catalogueMethod(spec.service, spec.msgType);
-        throw libraryFailure(std::string(vant::serviceWireName(spec.service)) + ":" + (method != nullptr ? method : "?"));
+        throw libraryFailure(std::string(vant::serviceWireName(spec.service)) + ":" +
+                             (method != nullptr ? method : "?"));
     }
 }
 

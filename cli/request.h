@@ -10,11 +10,11 @@
 namespace cli {
 
 struct requestSpec {
-    int service = 0;  // PKI_SERVICE value
+    int service = 0; // PKI_SERVICE value
     int32_t msgType = 0;
     int32_t version = 1;
     int64_t extend = 0;
-    std::string body;  // JSON text of any length
+    std::string body; // JSON text of any length
 };
 
 // Sends the request and fills `resp`. Throws the library's failure when the

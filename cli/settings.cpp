@@ -29,7 +29,7 @@ const std::vector<optionSpec>& globalOptionSpecs()
 {
     static const std::vector<optionSpec> specs = {
         {"help", false}, {"version", false}, {"verbose", false}, {"text", false},
-        {"json", false}, {"app", true},      {"app-id", true},    {"token", true},
+        {"json", false}, {"app", true},      {"app-id", true},   {"token", true},
     };
     return specs;
 }

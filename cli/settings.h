@@ -16,8 +16,8 @@ struct credentials {
 };
 
 struct settings {
-    bool text = false;     // readable text instead of JSON
-    bool verbose = false;  // the library's debug lines on standard error
+    bool text = false;    // readable text instead of JSON
+    bool verbose = false; // the library's debug lines on standard error
     credentials login;
 };
 

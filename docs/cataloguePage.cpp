@@ -12,7 +12,7 @@ namespace {
 
 struct method {
     const char* name;
-    const char* constant;  // null when no message type selects the method
+    const char* constant; // null when no message type selects the method
     int msgType;
 };
 
@@ -72,8 +72,7 @@ void printService(const service& s)
             unrouted += std::string(unrouted.empty() ? "" : ", ") + "`" + m.name + "`";
     }
     if (!unrouted.empty())
-        std::printf("\nNo message type selects %s (not reachable through `reqSync`/`reqAsync`).\n",
-                    unrouted.c_str());
+        std::printf("\nNo message type selects %s (not reachable through `reqSync`/`reqAsync`).\n", unrouted.c_str());
 }
 
 #define PAGE_RESULT(name, code, meaning) std::printf("| %d | `VPKI_RESULT_" #name "` | %s |\n", code, meaning);

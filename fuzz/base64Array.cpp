@@ -13,7 +13,7 @@
 namespace {
 
 constexpr size_t capacity = 4096;
-constexpr size_t longestText = capacity / 3 * 4;  // 5460 characters, 4095 bytes
+constexpr size_t longestText = capacity / 3 * 4; // 5460 characters, 4095 bytes
 constexpr size_t mostBytes = longestText / 4 * 3;
 
 // On the heap and of exactly this size, so that a write past the array is
@@ -40,7 +40,7 @@ std::string decodeChecked(const char* text, unsigned char fill)
 
 void checkArbitraryText(const std::string& input)
 {
-    const char* text = input.c_str();  // up to the first NUL, as a C caller gives it
+    const char* text = input.c_str(); // up to the first NUL, as a C caller gives it
     // Two fills: a stray write of a byte equal to one fill shows in the other.
     const std::string decoded = decodeChecked(text, 0x00);
     require(decodeChecked(text, 0xff) == decoded, "same result whatever the array held");

@@ -32,8 +32,7 @@ void checkArbitraryText(const std::string& text)
 void checkRoundTrip(const uint8_t* data, size_t size)
 {
     const std::string original(reinterpret_cast<const char*>(data), size);
-    require(vant::base64_decode(vant::base64_encode(data, size)) == original,
-            "decoding the encoding gives the data");
+    require(vant::base64_decode(vant::base64_encode(data, size)) == original, "decoding the encoding gives the data");
 }
 
 } // namespace

@@ -17,7 +17,7 @@
 
 namespace {
 
-constexpr size_t longestInput = 64 * 1024;  // one write that the socket takes whole
+constexpr size_t longestInput = 64 * 1024; // one write that the socket takes whole
 
 bool isDocumentedRefusal(int status)
 {

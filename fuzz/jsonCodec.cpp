@@ -65,7 +65,7 @@ public:
 // One value as read: its type, its scalar, and the values inside it.
 struct value {
     thrift::TType type = thrift::T_STOP;
-    int16_t id = 0;  // field id, for a struct's fields
+    int16_t id = 0; // field id, for a struct's fields
     int64_t integer = 0;
     double real = 0;
     std::string text;
@@ -137,10 +137,22 @@ void readValue(thrift::TProtocol& in, value& v, int depth)
     int16_t i16 = 0;
     int32_t i32 = 0;
     switch (v.type) {
-    case thrift::T_BOOL: in.readBool(flag); v.integer = flag; break;
-    case thrift::T_BYTE: in.readByte(i8); v.integer = i8; break;
-    case thrift::T_I16: in.readI16(i16); v.integer = i16; break;
-    case thrift::T_I32: in.readI32(i32); v.integer = i32; break;
+    case thrift::T_BOOL:
+        in.readBool(flag);
+        v.integer = flag;
+        break;
+    case thrift::T_BYTE:
+        in.readByte(i8);
+        v.integer = i8;
+        break;
+    case thrift::T_I16:
+        in.readI16(i16);
+        v.integer = i16;
+        break;
+    case thrift::T_I32:
+        in.readI32(i32);
+        v.integer = i32;
+        break;
     case thrift::T_I64: in.readI64(v.integer); break;
     case thrift::T_DOUBLE: in.readDouble(v.real); break;
     case thrift::T_STRING: in.readString(v.text); break;
@@ -243,8 +255,8 @@ std::string withoutNul(std::string text)
 bool sameValue(const value& ours, const value& theirs, bool nulDropped)
 {
     if (ours.type != theirs.type || ours.id != theirs.id || ours.integer != theirs.integer ||
-        !sameReal(ours.real, theirs.real) || ours.keyType != theirs.keyType ||
-        ours.elementType != theirs.elementType || ours.inside.size() != theirs.inside.size())
+        !sameReal(ours.real, theirs.real) || ours.keyType != theirs.keyType || ours.elementType != theirs.elementType ||
+        ours.inside.size() != theirs.inside.size())
         return false;
     if (nulDropped ? withoutNul(ours.text) != withoutNul(theirs.text) : ours.text != theirs.text)
         return false;

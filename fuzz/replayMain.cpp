@@ -35,7 +35,7 @@ std::vector<fs::path> inputsOf(const fs::path& argument)
 // past its end is caught by the address sanitizer.
 void replay(const fs::path& file)
 {
-    std::fprintf(stderr, "%s\n", file.c_str());  // names the input that breaks
+    std::fprintf(stderr, "%s\n", file.c_str()); // names the input that breaks
     std::ifstream in(file, std::ios::binary);
     const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     std::unique_ptr<uint8_t[]> exact(new uint8_t[bytes.size() + (bytes.empty() ? 1 : 0)]);

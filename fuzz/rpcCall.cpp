@@ -48,8 +48,8 @@ std::string encodeCall(const pkisim::rpcCall& call)
 bool sameCall(const pkisim::rpcCall& a, const pkisim::rpcCall& b)
 {
     return a.wireName == b.wireName && a.service == b.service && a.method == b.method &&
-           a.messageType == b.messageType && a.seqid == b.seqid && a.hasTicket == b.hasTicket &&
-           a.ticket == b.ticket && a.hasRequest == b.hasRequest && a.request == b.request;
+           a.messageType == b.messageType && a.seqid == b.seqid && a.hasTicket == b.hasTicket && a.ticket == b.ticket &&
+           a.hasRequest == b.hasRequest && a.request == b.request;
 }
 
 } // namespace

@@ -80,8 +80,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const wire::sessionTicket ticket;
     try {
         const wire::msgResponse& answer = vant::callService<wire::devServiceClient>(
-            stack, "deviceOperator",
-            [&](wire::devServiceClient& client, wire::msgResponse& into) { client.getDevInfo(into, ticket, stack.request); });
+            stack, "deviceOperator", [&](wire::devServiceClient& client, wire::msgResponse& into) {
+                client.getDevInfo(into, ticket, stack.request);
+            });
         require(stream.allTaken(), "an accepted reply is all there was");
         require(readsBackTheSame(answer), "an accepted answer is well-formed");
     } catch (const vant::exchangeFailure&) {

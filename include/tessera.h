@@ -465,8 +465,8 @@ TESSERA_API void releaseAgent(void);
  * @par Callbacks
  * may be called from a callback.
  */
-TESSERA_API uint32_t rsaSignData(const char* url, const unsigned char* data, uint32_t dataLen,
-                                 unsigned char* signature, uint32_t* signatureLen);
+TESSERA_API uint32_t rsaSignData(const char* url, const unsigned char* data, uint32_t dataLen, unsigned char* signature,
+                                 uint32_t* signatureLen);
 
 /**
  * eccSignData - sign data with an ECC key on a device.

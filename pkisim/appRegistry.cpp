@@ -11,7 +11,8 @@ namespace pkisim {
 
 namespace {
 
-std::string readWhole(const std::string& path) {
+std::string readWhole(const std::string& path)
+{
     std::ifstream in(path, std::ios::binary);
     if (!in)
         throw std::runtime_error("pkisim: cannot read the applications file " + path);
@@ -20,7 +21,8 @@ std::string readWhole(const std::string& path) {
     return text.str();
 }
 
-std::string stringMember(const nlohmann::json& entry, const char* name, const std::string& where) {
+std::string stringMember(const nlohmann::json& entry, const char* name, const std::string& where)
+{
     const auto found = entry.find(name);
     if (found == entry.end() || !found->is_string())
         throw std::runtime_error(where + ": member \"" + name + "\" missing or not a string");
@@ -29,9 +31,13 @@ std::string stringMember(const nlohmann::json& entry, const char* name, const st
 
 } // namespace
 
-appRegistry::appRegistry() { apps.push_back({demoAppName, demoAppID, demoToken}); }
+appRegistry::appRegistry()
+{
+    apps.push_back({demoAppName, demoAppID, demoToken});
+}
 
-void appRegistry::loadFile(const std::string& path) {
+void appRegistry::loadFile(const std::string& path)
+{
     const nlohmann::json list = nlohmann::json::parse(readWhole(path), nullptr, false);
     if (list.is_discarded() || !list.is_array())
         throw std::runtime_error("pkisim: " + path + " is not a JSON array of applications");
@@ -46,7 +52,8 @@ void appRegistry::loadFile(const std::string& path) {
     apps.insert(apps.end(), loaded.begin(), loaded.end());
 }
 
-bool appRegistry::accepts(const std::string& appName, const std::string& appID, const std::string& token) const {
+bool appRegistry::accepts(const std::string& appName, const std::string& appID, const std::string& token) const
+{
     for (const application& app : apps)
         if (app.appName == appName && app.appID == appID && app.token == token)
             return true;

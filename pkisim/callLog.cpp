@@ -6,7 +6,8 @@ namespace pkisim {
 
 callLog::callLog(size_t maxCalls, size_t maxBodyBytes) : maxCalls(maxCalls), maxBodyBytes(maxBodyBytes) {}
 
-void callLog::add(recordedCall call) {
+void callLog::add(recordedCall call)
+{
     {
         std::lock_guard<std::mutex> guard(lock);
         bodyBytes += call.jsonBody.size();
@@ -18,21 +19,27 @@ void callLog::add(recordedCall call) {
     changed.notify_all();
 }
 
-void callLog::trim() {
+void callLog::trim()
+{
     while (calls.size() > 1 && (calls.size() > maxCalls || bodyBytes > maxBodyBytes)) {
         bodyBytes -= calls.front().jsonBody.size();
         calls.pop_front();
     }
 }
 
-std::vector<recordedCall> callLog::snapshot() const {
+std::vector<recordedCall> callLog::snapshot() const
+{
     std::lock_guard<std::mutex> guard(lock);
     return {calls.begin(), calls.end()};
 }
 
-void callLog::clear() { take(); }
+void callLog::clear()
+{
+    take();
+}
 
-std::vector<recordedCall> callLog::take() {
+std::vector<recordedCall> callLog::take()
+{
     std::vector<recordedCall> taken;
     {
         std::lock_guard<std::mutex> guard(lock);
@@ -45,13 +52,15 @@ std::vector<recordedCall> callLog::take() {
     return taken;
 }
 
-uint64_t callLog::total() const {
+uint64_t callLog::total() const
+{
     std::lock_guard<std::mutex> guard(lock);
     return seen;
 }
 
 bool callLog::waitFor(const std::function<bool(const std::vector<recordedCall>&)>& pred,
-                      std::chrono::milliseconds timeout) const {
+                      std::chrono::milliseconds timeout) const
+{
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     std::unique_lock<std::mutex> guard(lock);
     for (;;) {

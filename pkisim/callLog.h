@@ -43,7 +43,7 @@ private:
     std::deque<recordedCall> calls;
     size_t bodyBytes = 0;
     uint64_t seen = 0;
-    uint64_t generation = 0;  // bumped on every change, so waiters see each one
+    uint64_t generation = 0; // bumped on every change, so waiters see each one
 };
 
 } // namespace pkisim

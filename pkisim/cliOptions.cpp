@@ -15,14 +15,18 @@ namespace {
 struct flagSpec {
     const char* shortName;
     const char* longName;
-    const char* valueName;  // nullptr: the flag takes no value
+    const char* valueName; // nullptr: the flag takes no value
     const char* help;
     std::function<void(commandLine&, const std::string&)> apply;
 };
 
-uint16_t portText(const std::string& text) { return static_cast<uint16_t>(parseInteger(text, 0, 65535)); }
+uint16_t portText(const std::string& text)
+{
+    return static_cast<uint16_t>(parseInteger(text, 0, 65535));
+}
 
-const std::vector<flagSpec>& flags() {
+const std::vector<flagSpec>& flags()
+{
     static const std::vector<flagSpec> table = {
         {"-p", "--port", "N", "request port on 127.0.0.1 (default 18080; 0: any free port)",
          [](commandLine& c, const std::string& v) { c.opts.port = portText(v); }},
@@ -61,7 +65,8 @@ const std::vector<flagSpec>& flags() {
     return table;
 }
 
-const flagSpec& findFlag(const std::string& word) {
+const flagSpec& findFlag(const std::string& word)
+{
     for (const flagSpec& flag : flags())
         if ((flag.shortName && word == flag.shortName) || word == flag.longName)
             return flag;
@@ -70,7 +75,8 @@ const flagSpec& findFlag(const std::string& word) {
 
 } // namespace
 
-commandLine parseCommandLine(const std::vector<std::string>& args) {
+commandLine parseCommandLine(const std::vector<std::string>& args)
+{
     commandLine line;
     bool controlGiven = false;
     for (size_t i = 0; i < args.size(); ++i) {
@@ -98,16 +104,16 @@ commandLine parseCommandLine(const std::vector<std::string>& args) {
     return line;
 }
 
-std::string usageText() {
-    std::string text =
-        "usage: pkisim [OPTIONS]\n"
-        "       pkisim ctl [--control PATH | --port N] COMMAND [ARGUMENTS]   (pkisim ctl --help)\n"
-        "\n"
-        "The development PKI service: serves the session, device, enrolment, signing\n"
-        "and secure-mail services over Thrift JSON in HTTP POST on 127.0.0.1, with\n"
-        "simulated devices. Prints one line when it listens; SIGINT or SIGTERM stop it.\n"
-        "\n"
-        "options:\n";
+std::string usageText()
+{
+    std::string text = "usage: pkisim [OPTIONS]\n"
+                       "       pkisim ctl [--control PATH | --port N] COMMAND [ARGUMENTS]   (pkisim ctl --help)\n"
+                       "\n"
+                       "The development PKI service: serves the session, device, enrolment, signing\n"
+                       "and secure-mail services over Thrift JSON in HTTP POST on 127.0.0.1, with\n"
+                       "simulated devices. Prints one line when it listens; SIGINT or SIGTERM stop it.\n"
+                       "\n"
+                       "options:\n";
     for (const flagSpec& flag : flags()) {
         std::string names = flag.shortName ? std::string(flag.shortName) + ", " : "    ";
         names += flag.longName;
@@ -118,7 +124,8 @@ std::string usageText() {
     return text;
 }
 
-completion::level completionTable() {
+completion::level completionTable()
+{
     completion::level top{{}, {{"ctl", ctlCompletionTable()}}};
     for (const flagSpec& flag : flags()) {
         if (flag.shortName)

@@ -20,7 +20,8 @@ constexpr size_t maxRequestBytes = 1u << 20;
 constexpr size_t readChunk = 4096;
 constexpr int clientTimeoutSeconds = 5;
 
-bool makeAddress(const std::string& path, sockaddr_un& address) {
+bool makeAddress(const std::string& path, sockaddr_un& address)
+{
     address = sockaddr_un{};
     address.sun_family = AF_UNIX;
     if (path.empty() || path.size() >= sizeof address.sun_path)
@@ -30,7 +31,8 @@ bool makeAddress(const std::string& path, sockaddr_un& address) {
 }
 
 // Removes a socket left behind by a service that is gone; refuses anything else.
-void clearStaleSocket(const std::string& path) {
+void clearStaleSocket(const std::string& path)
+{
     struct stat info {};
     if (lstat(path.c_str(), &info) != 0)
         return;
@@ -44,7 +46,8 @@ void clearStaleSocket(const std::string& path) {
     unlink(path.c_str());
 }
 
-bool samePeerUser(int fd) {
+bool samePeerUser(int fd)
+{
     ucred peer{};
     socklen_t size = sizeof peer;
     if (getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &peer, &size) != 0)
@@ -52,7 +55,8 @@ bool samePeerUser(int fd) {
     return peer.uid == geteuid() || peer.uid == 0;
 }
 
-bool readLine(int fd, std::string& line) {
+bool readLine(int fd, std::string& line)
+{
     while (line.find('\n') == std::string::npos && line.size() <= maxRequestBytes)
         if (!recvAppend(fd, line, readChunk))
             break;
@@ -64,7 +68,8 @@ bool readLine(int fd, std::string& line) {
 
 } // namespace
 
-controlChannel::controlChannel(const std::string& path, commandRunner run) : path(path), run(std::move(run)) {
+controlChannel::controlChannel(const std::string& path, commandRunner run) : path(path), run(std::move(run))
+{
     sockaddr_un address;
     if (!makeAddress(path, address))
         throw std::runtime_error("pkisim: control path empty or too long: " + path);
@@ -80,14 +85,16 @@ controlChannel::controlChannel(const std::string& path, commandRunner run) : pat
     thread = std::thread(&controlChannel::serveLoop, this);
 }
 
-controlChannel::~controlChannel() {
+controlChannel::~controlChannel()
+{
     stopping.raise();
     thread.join();
     close(listenFd);
     unlink(path.c_str());
 }
 
-void controlChannel::serveLoop() {
+void controlChannel::serveLoop()
+{
     acceptUntilStopped(listenFd, stopping, [this](int fd) {
         serveClient(fd);
         close(fd);
@@ -95,7 +102,8 @@ void controlChannel::serveLoop() {
 }
 
 // One command per connection, served in turn: commands are short.
-void controlChannel::serveClient(int fd) {
+void controlChannel::serveClient(int fd)
+{
     const timeval timeout{clientTimeoutSeconds, 0};
     setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
     setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &timeout, sizeof timeout);
@@ -111,7 +119,8 @@ void controlChannel::serveClient(int fd) {
     sendAll(fd, run(line) + "\n");
 }
 
-int connectControl(const std::string& path) {
+int connectControl(const std::string& path)
+{
     sockaddr_un address;
     if (!makeAddress(path, address))
         return -1;
@@ -125,7 +134,8 @@ int connectControl(const std::string& path) {
     return fd;
 }
 
-std::string defaultControlPath(uint16_t requestPort) {
+std::string defaultControlPath(uint16_t requestPort)
+{
     const char* runtimeDir = std::getenv("XDG_RUNTIME_DIR");
     const std::string name = "pkisim-" + std::to_string(requestPort) + ".sock";
     if (runtimeDir && *runtimeDir)

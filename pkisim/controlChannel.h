@@ -21,7 +21,7 @@ public:
     // gone is replaced; a live one, or any other file, makes it throw
     // std::runtime_error.
     controlChannel(const std::string& path, commandRunner run);
-    ~controlChannel();  // stops serving and removes the socket
+    ~controlChannel(); // stops serving and removes the socket
     controlChannel(const controlChannel&) = delete;
     controlChannel& operator=(const controlChannel&) = delete;
 

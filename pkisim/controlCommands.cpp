@@ -22,7 +22,8 @@ using command = std::function<json(server&, const json&)>;
 
 // Reads an optional member of the request; a member of the wrong type is an error.
 template <typename T>
-T member(const json& request, const char* name, T fallback) {
+T member(const json& request, const char* name, T fallback)
+{
     const auto found = request.find(name);
     if (found == request.end())
         return fallback;
@@ -46,35 +47,41 @@ T member(const json& request, const char* name, T fallback) {
 }
 
 template <typename T>
-T required(const json& request, const char* name) {
+T required(const json& request, const char* name)
+{
     if (!request.contains(name))
         throw std::invalid_argument(std::string("missing \"") + name + "\"");
     return member<T>(request, name, T());
 }
 
-json okWith(json results = json::object()) {
+json okWith(json results = json::object())
+{
     results["ok"] = true;
     return results;
 }
 
-json deviceJson(const deviceSpec& device) {
+json deviceJson(const deviceSpec& device)
+{
     return {{"devId", device.devId}, {"label", device.label}, {"keyType", device.keyType}};
 }
 
-json callJson(const recordedCall& call) {
-    return {{"wireName", call.wireName}, {"seqid", call.seqid},     {"hasTicket", call.hasTicket},
-            {"sessionID", call.sessionID}, {"ticket", call.ticket}, {"hasRequest", call.hasRequest},
-            {"reqid", call.reqid},         {"msgType", call.msgType}, {"version", call.version},
+json callJson(const recordedCall& call)
+{
+    return {{"wireName", call.wireName},   {"seqid", call.seqid},       {"hasTicket", call.hasTicket},
+            {"sessionID", call.sessionID}, {"ticket", call.ticket},     {"hasRequest", call.hasRequest},
+            {"reqid", call.reqid},         {"msgType", call.msgType},   {"version", call.version},
             {"extend", call.extend},       {"jsonBody", call.jsonBody}, {"port", call.port},
             {"peerPort", call.peerPort}};
 }
 
-json faultJson(const fault& f) {
+json faultJson(const fault& f)
+{
     return {{"kind", faultKindName(f.what)}, {"method", f.method}, {"count", f.count}};
 }
 
 // "inserted", "removed", "modified", "session-closed" or the number itself.
-int32_t eventType(const json& request) {
+int32_t eventType(const json& request)
+{
     static const std::map<std::string, int32_t> names = {
         {"inserted", wire::enMsgType::enMsg_NotifyerDevin},
         {"removed", wire::enMsgType::enMsg_NotifyerDevOut},
@@ -89,7 +96,8 @@ int32_t eventType(const json& request) {
     return name->second;
 }
 
-fault faultFrom(const json& request) {
+fault faultFrom(const json& request)
+{
     const auto what = faultKindFromName(required<std::string>(request, "kind"));
     if (!what)
         throw std::invalid_argument("unknown fault kind");
@@ -111,7 +119,8 @@ fault faultFrom(const json& request) {
     return f;
 }
 
-json status(server& target, const json&) {
+json status(server& target, const json&)
+{
     return okWith({{"running", target.running()},
                    {"version", PKISIM_VERSION},
                    {"port", target.port()},
@@ -123,14 +132,16 @@ json status(server& target, const json&) {
                    {"faults", target.pendingFaults().size()}});
 }
 
-json devices(server& target, const json&) {
+json devices(server& target, const json&)
+{
     json list = json::array();
     for (const deviceSpec& device : target.devices())
         list.push_back(deviceJson(device));
     return okWith({{"devices", list}});
 }
 
-json insert(server& target, const json& request) {
+json insert(server& target, const json& request)
+{
     deviceSpec spec;
     spec.devId = member(request, "devId", spec.devId);
     spec.label = member(request, "label", spec.label);
@@ -138,59 +149,70 @@ json insert(server& target, const json& request) {
     return okWith({{"devId", target.insertDevice(spec)}});
 }
 
-json expectFound(bool found, const std::string& what) {
+json expectFound(bool found, const std::string& what)
+{
     if (!found)
         throw std::invalid_argument(what);
     return okWith();
 }
 
-json remove(server& target, const json& request) {
+json remove(server& target, const json& request)
+{
     return expectFound(target.removeDevice(required<std::string>(request, "devId")), "no such device");
 }
 
-json modify(server& target, const json& request) {
+json modify(server& target, const json& request)
+{
     const std::string devId = required<std::string>(request, "devId");
     return expectFound(target.modifyDevice(devId, required<std::string>(request, "label")), "no such device");
 }
 
-json sessions(server& target, const json&) {
+json sessions(server& target, const json&)
+{
     json list = json::array();
     for (const sessionInfo& session : target.sessions())
         list.push_back({{"sessionID", session.sessionID}, {"ticket", session.ticket}, {"appName", session.appName}});
     return okWith({{"sessions", list}});
 }
 
-json closeSession(server& target, const json& request) {
+json closeSession(server& target, const json& request)
+{
     return expectFound(target.closeSession(required<int64_t>(request, "sessionID")), "no such session");
 }
 
-json expireSession(server& target, const json& request) {
+json expireSession(server& target, const json& request)
+{
     return expectFound(target.expireSession(required<int64_t>(request, "sessionID")), "no such session");
 }
 
-json pushEvent(server& target, const json& request) {
+json pushEvent(server& target, const json& request)
+{
     target.pushEvent(eventType(request), member<std::string>(request, "jsonBody", "{}"));
     return okWith();
 }
 
-json injectFault(server& target, const json& request) {
+json injectFault(server& target, const json& request)
+{
     target.injectFault(faultFrom(request));
     return okWith();
 }
 
-json clearFaults(server& target, const json&) {
+json clearFaults(server& target, const json&)
+{
     target.clearFaults();
     return okWith();
 }
 
-json faults(server& target, const json&) {
+json faults(server& target, const json&)
+{
     json list = json::array();
     for (const fault& f : target.pendingFaults())
         list.push_back(faultJson(f));
     return okWith({{"faults", list}});
 }
 
-json calls(server& target, const json& request) {
+json calls(server& target, const json& request)
+{
     const std::vector<recordedCall> record = member(request, "clear", false) ? target.takeCalls() : target.calls();
     const size_t last = static_cast<size_t>(member<int64_t>(request, "last", 0));
     const size_t first = last > 0 && last < record.size() ? record.size() - last : 0;
@@ -200,21 +222,25 @@ json calls(server& target, const json& request) {
     return okWith({{"calls", list}, {"total", target.callCount()}});
 }
 
-json pemOf(const std::string& pem) {
+json pemOf(const std::string& pem)
+{
     if (pem.empty())
         throw std::invalid_argument("no such device");
     return okWith({{"pem", pem}});
 }
 
-json certificate(server& target, const json& request) {
+json certificate(server& target, const json& request)
+{
     return pemOf(target.certificatePem(required<std::string>(request, "devId")));
 }
 
-json publicKey(server& target, const json& request) {
+json publicKey(server& target, const json& request)
+{
     return pemOf(target.publicKeyPem(required<std::string>(request, "devId")));
 }
 
-const std::map<std::string, command>& commands() {
+const std::map<std::string, command>& commands()
+{
     static const std::map<std::string, command> table = {
         {"status", status},
         {"devices", devices},
@@ -235,7 +261,8 @@ const std::map<std::string, command>& commands() {
     return table;
 }
 
-json run(server& target, const std::string& requestLine) {
+json run(server& target, const std::string& requestLine)
+{
     const json request = json::parse(requestLine, nullptr, false);
     if (request.is_discarded() || !request.is_object())
         throw std::invalid_argument("a command is a JSON object");
@@ -247,7 +274,8 @@ json run(server& target, const std::string& requestLine) {
 
 } // namespace
 
-std::string runControlCommand(server& target, const std::string& requestLine) {
+std::string runControlCommand(server& target, const std::string& requestLine)
+{
     try {
         return jsonText(run(target, requestLine));
     } catch (const std::exception& e) {

@@ -16,14 +16,14 @@ x509Ptr makeSelfSignedCert(EVP_PKEY* key, const std::string& commonName);
 bool certMatchesKey(const X509* cert, const EVP_PKEY* key);
 
 struct certSummary {
-    std::string subject;             // RFC 2253 form, "CN=...,O=..."
+    std::string subject; // RFC 2253 form, "CN=...,O=..."
     std::string issuer;
-    std::string serialNumber;        // upper-case hexadecimal
-    std::string notBefore;           // "YYYY-MM-DDTHH:MM:SSZ"
+    std::string serialNumber; // upper-case hexadecimal
+    std::string notBefore;    // "YYYY-MM-DDTHH:MM:SSZ"
     std::string notAfter;
-    std::string keyType;             // "RSA", "ECC" or OpenSSL's name of another type
+    std::string keyType; // "RSA", "ECC" or OpenSSL's name of another type
     int keyBits = 0;
-    std::string signatureAlgorithm;  // OpenSSL's long name, e.g. "ecdsa-with-SHA256"
+    std::string signatureAlgorithm; // OpenSSL's long name, e.g. "ecdsa-with-SHA256"
 };
 certSummary summarizeCert(const X509* cert);
 

@@ -7,7 +7,8 @@
 namespace pkisim {
 namespace {
 
-bool addNamePart(X509_NAME* name, const std::string& part) {
+bool addNamePart(X509_NAME* name, const std::string& part)
+{
     size_t equals = part.find('=');
     if (equals == std::string::npos || equals == 0 || equals + 1 == part.size())
         return false;
@@ -20,7 +21,8 @@ bool addNamePart(X509_NAME* name, const std::string& part) {
 
 } // namespace
 
-x509NamePtr parseDistinguishedName(const std::string& text) {
+x509NamePtr parseDistinguishedName(const std::string& text)
+{
     std::vector<std::string> parts;
     for (size_t start = 0;;) {
         size_t comma = text.find(',', start);
@@ -42,12 +44,12 @@ x509NamePtr parseDistinguishedName(const std::string& text) {
     return name;
 }
 
-x509ReqPtr makeCsr(EVP_PKEY* key, const X509_NAME* subject) {
+x509ReqPtr makeCsr(EVP_PKEY* key, const X509_NAME* subject)
+{
     x509ReqPtr csr(X509_REQ_new());
-    if (!csr || X509_REQ_set_version(csr.get(), X509_REQ_VERSION_1) != 1
-        || X509_REQ_set_subject_name(csr.get(), subject) != 1
-        || X509_REQ_set_pubkey(csr.get(), key) != 1
-        || X509_REQ_sign(csr.get(), key, EVP_sha256()) <= 0)
+    if (!csr || X509_REQ_set_version(csr.get(), X509_REQ_VERSION_1) != 1 ||
+        X509_REQ_set_subject_name(csr.get(), subject) != 1 || X509_REQ_set_pubkey(csr.get(), key) != 1 ||
+        X509_REQ_sign(csr.get(), key, EVP_sha256()) <= 0)
         throwOpenSslError("cannot make a certificate request");
     return csr;
 }

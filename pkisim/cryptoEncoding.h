@@ -27,13 +27,15 @@ std::optional<std::string> base64Decode(const std::string& text);
 std::string bioText(const std::function<int(BIO*)>& write);
 
 template <typename T>
-std::string pemOf(const T* object, int (*write)(BIO*, const T*)) {
+std::string pemOf(const T* object, int (*write)(BIO*, const T*))
+{
     return bioText([&](BIO* bio) { return write(bio, object); });
 }
 
 // The bytes an i2d function encodes `object` to. Throws when it fails.
 template <typename T>
-std::string derOf(const T* object, int (*encode)(const T*, unsigned char**)) {
+std::string derOf(const T* object, int (*encode)(const T*, unsigned char**))
+{
     unsigned char* der = nullptr;
     const int length = encode(object, &der);
     if (length <= 0)
@@ -47,7 +49,8 @@ std::string derOf(const T* object, int (*encode)(const T*, unsigned char**)) {
 // instead of prompting for a passphrase); null when there is none.
 template <typename Ptr>
 Ptr fromPem(const std::string& pem,
-            typename Ptr::pointer (*read)(BIO*, typename Ptr::pointer*, pem_password_cb*, void*)) {
+            typename Ptr::pointer (*read)(BIO*, typename Ptr::pointer*, pem_password_cb*, void*))
+{
     bioPtr bio(BIO_new_mem_buf(pem.data(), static_cast<int>(pem.size())));
     char noPassphrase[] = "";
     Ptr object(bio ? read(bio.get(), nullptr, nullptr, noPassphrase) : nullptr);
@@ -57,7 +60,9 @@ Ptr fromPem(const std::string& pem,
 
 // The object a d2i function decodes from exactly all of `der`; null otherwise.
 template <typename Ptr>
-Ptr fromDer(const std::string& der, typename Ptr::pointer (*decode)(typename Ptr::pointer*, const unsigned char**, long)) {
+Ptr fromDer(const std::string& der,
+            typename Ptr::pointer (*decode)(typename Ptr::pointer*, const unsigned char**, long))
+{
     const unsigned char* at = reinterpret_cast<const unsigned char*>(der.data());
     Ptr object(decode(nullptr, &at, static_cast<long>(der.size())));
     ERR_clear_error();

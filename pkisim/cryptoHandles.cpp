@@ -7,7 +7,8 @@
 
 namespace pkisim {
 
-void throwOpenSslError(const char* what) {
+void throwOpenSslError(const char* what)
+{
     char reason[256] = "no details";
     unsigned long code = ERR_get_error();
     if (code != 0)

@@ -17,7 +17,10 @@ namespace pkisim {
 template <auto freeFunction>
 struct openSslFree {
     template <class T>
-    void operator()(T* object) const { freeFunction(object); }
+    void operator()(T* object) const
+    {
+        freeFunction(object);
+    }
 };
 
 using pkeyPtr = std::unique_ptr<EVP_PKEY, openSslFree<EVP_PKEY_free>>;

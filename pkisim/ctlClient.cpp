@@ -23,8 +23,8 @@ constexpr size_t replyChunk = 4096;
 enum class valueType { text, integer, flag, textOrInteger };
 
 struct argument {
-    const char* flag;    // "--label"; for positional arguments the shown name
-    const char* member;  // JSON member of the command
+    const char* flag;   // "--label"; for positional arguments the shown name
+    const char* member; // JSON member of the command
     valueType type;
 };
 
@@ -36,26 +36,43 @@ struct ctlCommand {
     const char* help;
 };
 
-const std::vector<ctlCommand>& ctlCommands() {
+const std::vector<ctlCommand>& ctlCommands()
+{
     static const std::vector<ctlCommand> table = {
         {"status", {}, 0, {}, "ports, counts of sessions, devices, connections, calls and faults"},
         {"devices", {}, 0, {}, "the simulated devices"},
-        {"insert", {}, 0,
+        {"insert",
+         {},
+         0,
          {{"--id", "devId", valueType::text},
           {"--label", "label", valueType::text},
           {"--key", "keyType", valueType::text}},
          "insert a device (--key RSA or ECC); queues a device-inserted event"},
         {"remove", {{"DEVID", "devId", valueType::text}}, 1, {}, "remove a device; queues a device-removed event"},
-        {"modify", {{"DEVID", "devId", valueType::text}, {"LABEL", "label", valueType::text}}, 2, {},
+        {"modify",
+         {{"DEVID", "devId", valueType::text}, {"LABEL", "label", valueType::text}},
+         2,
+         {},
          "relabel a device; queues a device-modified event"},
         {"sessions", {}, 0, {}, "the open sessions"},
-        {"close-session", {{"SESSIONID", "sessionID", valueType::integer}}, 1, {},
+        {"close-session",
+         {{"SESSIONID", "sessionID", valueType::integer}},
+         1,
+         {},
          "close a session: its next poll gets a session-closed event"},
-        {"expire-session", {{"SESSIONID", "sessionID", valueType::integer}}, 1, {},
+        {"expire-session",
+         {{"SESSIONID", "sessionID", valueType::integer}},
+         1,
+         {},
          "forget a session at once: its next call answers errCode 1"},
-        {"event", {{"TYPE", "msgType", valueType::textOrInteger}, {"BODY", "jsonBody", valueType::text}}, 1, {},
+        {"event",
+         {{"TYPE", "msgType", valueType::textOrInteger}, {"BODY", "jsonBody", valueType::text}},
+         1,
+         {},
          "queue an event for every session (TYPE: inserted, removed, modified, session-closed or a number)"},
-        {"fault", {{"KIND", "kind", valueType::text}}, 1,
+        {"fault",
+         {{"KIND", "kind", valueType::text}},
+         1,
          {{"--method", "method", valueType::text},
           {"--count", "count", valueType::integer},
           {"--delay-ms", "delayMs", valueType::integer},
@@ -73,7 +90,10 @@ const std::vector<ctlCommand>& ctlCommands() {
          "silent, reply, notify-errcode, refuse-login, raw-reply)"},
         {"clear-faults", {}, 0, {}, "drop every pending fault"},
         {"faults", {}, 0, {}, "the pending faults"},
-        {"calls", {}, 0, {{"--last", "last", valueType::integer}, {"--clear", "clear", valueType::flag}},
+        {"calls",
+         {},
+         0,
+         {{"--last", "last", valueType::integer}, {"--clear", "clear", valueType::flag}},
          "the recorded calls (--last N: only the newest N; --clear: empty the record afterwards)"},
         {"certificate", {{"DEVID", "devId", valueType::text}}, 1, {}, "a device's certificate (PEM)"},
         {"public-key", {{"DEVID", "devId", valueType::text}}, 1, {}, "a device's public key (PEM)"},
@@ -81,35 +101,30 @@ const std::vector<ctlCommand>& ctlCommands() {
     return table;
 }
 
-void setValue(json& request, const argument& arg, const std::string& text) {
+void setValue(json& request, const argument& arg, const std::string& text)
+{
     switch (arg.type) {
-    case valueType::text:
-        request[arg.member] = text;
-        break;
-    case valueType::integer:
-        request[arg.member] = parseInteger(text);
-        break;
-    case valueType::textOrInteger:
-        try {
-            request[arg.member] = parseInteger(text);
+    case valueType::text: request[arg.member] = text; break;
+    case valueType::integer: request[arg.member] = parseInteger(text); break;
+    case valueType::textOrInteger: try { request[arg.member] = parseInteger(text);
         } catch (const std::invalid_argument&) {
             request[arg.member] = text;
         }
         break;
-    case valueType::flag:
-        request[arg.member] = true;
-        break;
+    case valueType::flag: request[arg.member] = true; break;
     }
 }
 
-const argument* findOption(const ctlCommand& cmd, const std::string& flag) {
+const argument* findOption(const ctlCommand& cmd, const std::string& flag)
+{
     for (const argument& option : cmd.options)
         if (flag == option.flag)
             return &option;
     return nullptr;
 }
 
-json buildRequest(const ctlCommand& cmd, const std::vector<std::string>& words) {
+json buildRequest(const ctlCommand& cmd, const std::vector<std::string>& words)
+{
     json request = {{"command", cmd.name}};
     size_t positional = 0;
     for (size_t i = 0; i < words.size(); ++i) {
@@ -131,11 +146,12 @@ json buildRequest(const ctlCommand& cmd, const std::vector<std::string>& words) 
     return request;
 }
 
-bool exchange(const std::string& path, const std::string& line, std::string& reply) {
+bool exchange(const std::string& path, const std::string& line, std::string& reply)
+{
     const int fd = connectControl(path);
     if (fd < 0)
         return false;
-    const timeval timeout{60, 0};  // inserting an RSA device generates a key
+    const timeval timeout{60, 0}; // inserting an RSA device generates a key
     setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
     const bool sent = sendAll(fd, line + "\n");
     shutdown(fd, SHUT_WR);
@@ -148,7 +164,8 @@ bool exchange(const std::string& path, const std::string& line, std::string& rep
     return sent && !reply.empty();
 }
 
-int sendCommand(const std::string& path, const json& request) {
+int sendCommand(const std::string& path, const json& request)
+{
     std::string reply;
     if (!exchange(path, request.dump(), reply)) {
         std::cerr << "pkisim ctl: no service answers on " << path << "\n";
@@ -161,17 +178,17 @@ int sendCommand(const std::string& path, const json& request) {
 
 } // namespace
 
-std::string ctlUsageText() {
-    std::string text =
-        "usage: pkisim ctl [--control PATH | --port N] COMMAND [ARGUMENTS]\n"
-        "\n"
-        "Sends COMMAND to a running pkisim over its control socket and prints the\n"
-        "JSON reply on one line. Exit status: 0 done, 1 refused, 2 bad usage or no service.\n"
-        "\n"
-        "  --control PATH  the control socket (default: derived from the request port)\n"
-        "  --port N        the request port of the service to reach (default 18080)\n"
-        "\n"
-        "commands:\n";
+std::string ctlUsageText()
+{
+    std::string text = "usage: pkisim ctl [--control PATH | --port N] COMMAND [ARGUMENTS]\n"
+                       "\n"
+                       "Sends COMMAND to a running pkisim over its control socket and prints the\n"
+                       "JSON reply on one line. Exit status: 0 done, 1 refused, 2 bad usage or no service.\n"
+                       "\n"
+                       "  --control PATH  the control socket (default: derived from the request port)\n"
+                       "  --port N        the request port of the service to reach (default 18080)\n"
+                       "\n"
+                       "commands:\n";
     for (const ctlCommand& cmd : ctlCommands()) {
         std::string synopsis = cmd.name;
         for (size_t i = 0; i < cmd.positional.size(); ++i)
@@ -184,7 +201,8 @@ std::string ctlUsageText() {
     return text;
 }
 
-completion::level ctlCompletionTable() {
+completion::level ctlCompletionTable()
+{
     completion::level ctl{{{"--control", true}, {"--port", true}, {"--help", false}, {"-h", false}}, {}};
     for (const ctlCommand& cmd : ctlCommands()) {
         completion::level next;
@@ -195,7 +213,8 @@ completion::level ctlCompletionTable() {
     return ctl;
 }
 
-int runCtl(const std::vector<std::string>& args) {
+int runCtl(const std::vector<std::string>& args)
+{
     std::string path;
     uint16_t port = 18080;
     size_t i = 0;
@@ -217,7 +236,7 @@ int runCtl(const std::vector<std::string>& args) {
         for (const ctlCommand& cmd : ctlCommands())
             if (args[i] == cmd.name)
                 return sendCommand(path.empty() ? defaultControlPath(port) : path,
-                            buildRequest(cmd, std::vector<std::string>(args.begin() + i + 1, args.end())));
+                                   buildRequest(cmd, std::vector<std::string>(args.begin() + i + 1, args.end())));
         throw std::invalid_argument("unknown command " + args[i]);
     } catch (const std::invalid_argument& e) {
         std::cerr << "pkisim ctl: " << e.what() << "\n" << ctlUsageText();

@@ -47,7 +47,8 @@ const std::map<listed, operation> behaviours = {
     {listed::VMAIL_signData, ops::signData},
 };
 
-operation operationOf(listed method) {
+operation operationOf(listed method)
+{
     auto found = behaviours.find(method);
     return found == behaviours.end() ? ops::simulated : found->second;
 }
@@ -67,7 +68,8 @@ const std::map<std::string, methodTable> services = {
 
 } // namespace
 
-operation findOperation(const std::string& service, const std::string& method) {
+operation findOperation(const std::string& service, const std::string& method)
+{
     auto table = services.find(service);
     if (table == services.end())
         return nullptr;
@@ -75,6 +77,9 @@ operation findOperation(const std::string& service, const std::string& method) {
     return found == table->second.end() ? nullptr : found->second;
 }
 
-bool hasService(const std::string& service) { return services.count(service) != 0; }
+bool hasService(const std::string& service)
+{
+    return services.count(service) != 0;
+}
 
 } // namespace pkisim

@@ -10,10 +10,15 @@
 namespace pkisim {
 
 deviceGateway::deviceGateway(deviceStore& devices, sessionTable& sessions, eventLog& events)
-    : devices(devices), sessions(sessions), events(events) {}
+    : devices(devices),
+      sessions(sessions),
+      events(events)
+{
+}
 
 wire::msgResponse deviceGateway::call(const std::string& service, const std::string& method,
-                                      const wire::sessionTicket& ticket, const wire::msgRequest& request) {
+                                      const wire::sessionTicket& ticket, const wire::msgRequest& request)
+{
     if (sessions.check(ticket) != sessionState::active)
         return unknownSession(request);
     std::string reply;
@@ -30,7 +35,8 @@ wire::msgResponse deviceGateway::call(const std::string& service, const std::str
 }
 
 // A label set through the service is a device modification like any other.
-void deviceGateway::announceRelabel(const std::string& requestBody) {
+void deviceGateway::announceRelabel(const std::string& requestBody)
+{
     const nlohmann::json body = nlohmann::json::parse(requestBody, nullptr, false);
     if (!body.is_object() || !body.contains("devID") || !body["devID"].is_string())
         return;

@@ -12,7 +12,8 @@ constexpr long appSpace = 1024;
 constexpr long containerSpace = 512;
 constexpr long keySpace = 1024;
 
-std::string serialFor(const std::string& devId) {
+std::string serialFor(const std::string& devId)
+{
     std::string digest = sha256(devId);
     std::string serial = "PKISIM";
     char hex[3];
@@ -24,15 +25,17 @@ std::string serialFor(const std::string& devId) {
 }
 
 template <class Devices>
-auto findIn(Devices& devices, const std::string& devId) -> decltype(&devices.front()) {
-    auto found = std::find_if(devices.begin(), devices.end(),
-                              [&](const device& dev) { return dev.spec.devId == devId; });
+auto findIn(Devices& devices, const std::string& devId) -> decltype(&devices.front())
+{
+    auto found =
+        std::find_if(devices.begin(), devices.end(), [&](const device& dev) { return dev.spec.devId == devId; });
     return found == devices.end() ? nullptr : &*found;
 }
 
 } // namespace
 
-pinCheck checkPin(pinState& pin, const std::string& candidate) {
+pinCheck checkPin(pinState& pin, const std::string& candidate)
+{
     if (pin.locked())
         return pinCheck::locked;
     if (candidate == pin.value) {
@@ -43,18 +46,22 @@ pinCheck checkPin(pinState& pin, const std::string& candidate) {
     return pin.locked() ? pinCheck::locked : pinCheck::incorrect;
 }
 
-int containerType(const container& con) {
+int containerType(const container& con)
+{
     if (!con.key)
         return 0;
     return keyKindOf(con.key.get()) == keyKind::ecc ? 2 : 1;
 }
 
-application::application(const std::string& adminPinValue, int adminRetries,
-                         const std::string& userPinValue, int userRetries)
+application::application(const std::string& adminPinValue, int adminRetries, const std::string& userPinValue,
+                         int userRetries)
     : adminPin{adminPinValue, adminRetries, adminRetries, false},
-      userPin{userPinValue, userRetries, userRetries, false} {}
+      userPin{userPinValue, userRetries, userRetries, false}
+{
+}
 
-device makeDevice(const deviceSpec& spec, pkeyPtr key, x509Ptr cert) {
+device makeDevice(const deviceSpec& spec, pkeyPtr key, x509Ptr cert)
+{
     device dev;
     dev.spec = spec;
     dev.serialNumber = serialFor(spec.devId);
@@ -66,24 +73,27 @@ device makeDevice(const deviceSpec& spec, pkeyPtr key, x509Ptr cert) {
     return dev;
 }
 
-long deviceUsedSpace(const device& dev) {
+long deviceUsedSpace(const device& dev)
+{
     long used = 0;
     for (const auto& [appName, app] : dev.apps) {
         used += appSpace;
         for (const auto& [conName, con] : app.containers) {
             used += containerSpace + (con.key ? keySpace : 0);
             if (con.cert)
-                used += i2d_X509(con.cert.get(), nullptr);  // the DER length
+                used += i2d_X509(con.cert.get(), nullptr); // the DER length
         }
     }
     return std::min(used, deviceTotalSpace);
 }
 
-device* findDevice(std::vector<device>& devices, const std::string& devId) {
+device* findDevice(std::vector<device>& devices, const std::string& devId)
+{
     return findIn(devices, devId);
 }
 
-const device* findDevice(const std::vector<device>& devices, const std::string& devId) {
+const device* findDevice(const std::vector<device>& devices, const std::string& devId)
+{
     return findIn(devices, devId);
 }
 

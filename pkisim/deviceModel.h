@@ -27,7 +27,7 @@ struct pinState {
     std::string value;
     int maxRetries = 0;
     int remainingRetries = 0;
-    bool isDefault = false;  // never changed since the application was made
+    bool isDefault = false; // never changed since the application was made
 
     bool locked() const { return remainingRetries == 0; }
 };
@@ -40,8 +40,8 @@ enum class pinCheck { accepted, incorrect, locked };
 pinCheck checkPin(pinState& pin, const std::string& candidate);
 
 struct container {
-    pkeyPtr key;    // null: the container is empty
-    x509Ptr cert;   // null: no certificate imported or issued
+    pkeyPtr key;  // null: the container is empty
+    x509Ptr cert; // null: no certificate imported or issued
 };
 
 // 0 empty, 1 RSA, 2 ECC.
@@ -52,14 +52,13 @@ struct application {
     pinState userPin;
     std::map<std::string, container> containers;
 
-    application(const std::string& adminPin, int adminRetries,
-                const std::string& userPin, int userRetries);
+    application(const std::string& adminPin, int adminRetries, const std::string& userPin, int userRetries);
     pinState& pin(pinKind kind) { return kind == pinKind::admin ? adminPin : userPin; }
 };
 
 struct device {
     deviceSpec spec;
-    std::string serialNumber;  // derived from the id, so stable across runs
+    std::string serialNumber; // derived from the id, so stable across runs
     std::map<std::string, application> apps;
 };
 

@@ -6,7 +6,8 @@
 
 namespace pkisim {
 
-nlohmann::json deviceSummary(const deviceSpec& device) {
+nlohmann::json deviceSummary(const deviceSpec& device)
+{
     return {{"devID", device.devId}, {"label", device.label}, {"keyType", device.keyType}};
 }
 
@@ -20,14 +21,16 @@ const char manufacturer[] = "pkisim";
 
 } // namespace
 
-json getDevices(const request& req) {
+json getDevices(const request& req)
+{
     json devices = json::array();
     for (const device& dev : req.devices)
         devices.push_back(deviceSummary(dev.spec));
     return {{"devices", std::move(devices)}};
 }
 
-json getDevInfo(const request& req) {
+json getDevInfo(const request& req)
+{
     const device& dev = requestedDevice(req);
     return {
         {"devID", dev.spec.devId},
@@ -47,13 +50,15 @@ json getDevInfo(const request& req) {
     };
 }
 
-json setDevLable(const request& req) {
+json setDevLable(const request& req)
+{
     device& dev = requestedDevice(req);
     dev.spec.label = stringMember(req.body, "label");
     return {{"devID", dev.spec.devId}, {"label", dev.spec.label}};
 }
 
-json simulated(const request& req) {
+json simulated(const request& req)
+{
     return {{"simulated", true}, {"method", req.method}, {"request", req.text}};
 }
 

@@ -30,7 +30,8 @@ nlohmann::json deviceSummary(const deviceSpec& device);
 // keys and certificate requests.
 template <typename T>
 nlohmann::json derAndPem(const std::string& name, const T* object, int (*encode)(const T*, unsigned char**),
-                         int (*write)(BIO*, const T*)) {
+                         int (*write)(BIO*, const T*))
+{
     return {{name, base64Encode(derOf(object, encode))}, {name + "Pem", pemOf(object, write)}};
 }
 

@@ -9,7 +9,8 @@ namespace {
 
 using json = nlohmann::json;
 
-keyKind requestedKeyKind(const request& req) {
+keyKind requestedKeyKind(const request& req)
+{
     std::optional<std::string> name = optionalStringMember(req.body, "keyType");
     if (!name)
         name = requestedDevice(req).spec.keyType;
@@ -21,18 +22,19 @@ keyKind requestedKeyKind(const request& req) {
 
 } // namespace
 
-json genKeypair(const request& req) {
+json genKeypair(const request& req)
+{
     container& con = requestedContainer(req);
     keyKind kind = requestedKeyKind(req);
     con.key = generateKey(kind);
-    con.cert.reset();  // it certified the replaced key
+    con.cert.reset(); // it certified the replaced key
     return publicKeyReply(con.key.get());
 }
 
-json makePkcs10(const request& req) {
+json makePkcs10(const request& req)
+{
     EVP_PKEY* key = requestedKey(req);
-    std::string subject = optionalStringMember(req.body, "subject")
-                              .value_or("CN=" + stringMember(req.body, "devID"));
+    std::string subject = optionalStringMember(req.body, "subject").value_or("CN=" + stringMember(req.body, "devID"));
     x509NamePtr name = parseDistinguishedName(subject);
     if (!name)
         throw requestError(errCode::badRequest, "member \"subject\" is not a name such as \"CN=alice,O=Example\"");

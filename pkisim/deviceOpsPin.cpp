@@ -9,12 +9,14 @@ namespace {
 
 using json = nlohmann::json;
 
-pinKind requestedPinKind(const request& req) {
+pinKind requestedPinKind(const request& req)
+{
     return static_cast<pinKind>(intMember(req.body, "pinType", 0, 1));
 }
 
 // Throws the matching error unless `candidate` is the PIN.
-void requirePin(pinState& pin, const std::string& candidate) {
+void requirePin(pinState& pin, const std::string& candidate)
+{
     pinCheck result = checkPin(pin, candidate);
     json retries = {{"remainRetryCount", pin.remainingRetries}};
     if (result == pinCheck::locked)
@@ -25,7 +27,8 @@ void requirePin(pinState& pin, const std::string& candidate) {
 
 } // namespace
 
-json getPINInfo(const request& req) {
+json getPINInfo(const request& req)
+{
     pinKind kind = requestedPinKind(req);
     const pinState& pin = requestedApp(req).pin(kind);
     return {{"pinType", static_cast<int>(kind)},
@@ -34,14 +37,16 @@ json getPINInfo(const request& req) {
             {"defaultPin", pin.isDefault}};
 }
 
-json verifyPIN(const request& req) {
+json verifyPIN(const request& req)
+{
     pinKind kind = requestedPinKind(req);
     pinState& pin = requestedApp(req).pin(kind);
     requirePin(pin, stringMember(req.body, "pin"));
     return {{"verified", true}};
 }
 
-json changePIN(const request& req) {
+json changePIN(const request& req)
+{
     pinKind kind = requestedPinKind(req);
     pinState& pin = requestedApp(req).pin(kind);
     const std::string& oldPin = stringMember(req.body, "oldPin");
@@ -52,7 +57,8 @@ json changePIN(const request& req) {
     return json::object();
 }
 
-json unlockPIN(const request& req) {
+json unlockPIN(const request& req)
+{
     application& app = requestedApp(req);
     const std::string& adminPin = stringMember(req.body, "adminPin");
     const std::string& newUserPin = newPinMember(req.body, "newUserPin");

@@ -13,7 +13,8 @@ using json = nlohmann::json;
 // only one, and the mode when the member is absent.
 const char sha256SignType[] = "3";
 
-void requireSignType(const json& body) {
+void requireSignType(const json& body)
+{
     std::optional<std::string> type = optionalStringMember(body, "type");
     if (type && *type != sha256SignType)
         throw requestError(errCode::unsupported, "signing type \"" + *type + "\" not supported");
@@ -21,15 +22,16 @@ void requireSignType(const json& body) {
 
 } // namespace
 
-json signData(const request& req) {
+json signData(const request& req)
+{
     requireSignType(req.body);
     std::string data = base64Member(req.body, "srcData");
     std::string signature = signSha256(requestedKey(req), data);
-    return {{"strSignature", base64Encode(signature)},
-            {"strSignLen", std::to_string(signature.size())}};
+    return {{"strSignature", base64Encode(signature)}, {"strSignLen", std::to_string(signature.size())}};
 }
 
-json verifySignData(const request& req) {
+json verifySignData(const request& req)
+{
     requireSignType(req.body);
     std::string data = base64Member(req.body, "srcData");
     std::string signature = base64Member(req.body, "signature");

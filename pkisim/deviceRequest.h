@@ -20,8 +20,7 @@ namespace pkisim {
 class requestError : public std::runtime_error {
 public:
     // `details`: further members of the error body beside "error".
-    requestError(int32_t code, const std::string& message,
-                 nlohmann::json details = nlohmann::json::object());
+    requestError(int32_t code, const std::string& message, nlohmann::json details = nlohmann::json::object());
     int32_t code() const { return code_; }
     const nlohmann::json& details() const { return details_; }
 
@@ -33,9 +32,9 @@ private:
 // One request as an operation sees it.
 struct request {
     std::vector<device>& devices;
-    const nlohmann::json& body;  // always a JSON object
+    const nlohmann::json& body; // always a JSON object
     const std::string& method;
-    const std::string& text;     // the body as received
+    const std::string& text; // the body as received
 };
 
 // Larger bodies are refused before parsing.

@@ -17,19 +17,22 @@ const deviceSpec defaultDevices[] = {
 };
 
 // Turns every failure into an errCode and an error body.
-int32_t failure(const requestError& error, std::string& replyBody) {
+int32_t failure(const requestError& error, std::string& replyBody)
+{
     replyBody = errorText(error);
     return error.code();
 }
 
 } // namespace
 
-deviceStore::deviceStore(const std::string& keyDir) : keyDir_(keyDir) {
+deviceStore::deviceStore(const std::string& keyDir) : keyDir_(keyDir)
+{
     for (const deviceSpec& spec : defaultDevices)
         addDevice(spec);
 }
 
-std::vector<deviceSpec> deviceStore::list() const {
+std::vector<deviceSpec> deviceStore::list() const
+{
     std::lock_guard<std::mutex> guard(lock_);
     std::vector<deviceSpec> specs;
     for (const device& dev : devices_)
@@ -37,13 +40,15 @@ std::vector<deviceSpec> deviceStore::list() const {
     return specs;
 }
 
-std::optional<deviceSpec> deviceStore::find(const std::string& devId) const {
+std::optional<deviceSpec> deviceStore::find(const std::string& devId) const
+{
     std::lock_guard<std::mutex> guard(lock_);
     const device* dev = findDevice(devices_, devId);
     return dev ? std::optional<deviceSpec>(dev->spec) : std::nullopt;
 }
 
-std::string deviceStore::insert(const deviceSpec& spec) {
+std::string deviceStore::insert(const deviceSpec& spec)
+{
     std::lock_guard<std::mutex> guard(lock_);
     if (!keyKindFromName(spec.keyType))
         throw std::invalid_argument("unknown key type \"" + spec.keyType + "\" (RSA or ECC)");
@@ -51,15 +56,16 @@ std::string deviceStore::insert(const deviceSpec& spec) {
     if (named.devId.empty())
         named.devId = freeDeviceId(spec.keyType);
     if (!isValidDeviceId(named.devId))
-        throw std::invalid_argument("device id \"" + named.devId
-                                    + "\" must be 1 to 64 letters, digits, '.', '_' or '-'");
+        throw std::invalid_argument("device id \"" + named.devId +
+                                    "\" must be 1 to 64 letters, digits, '.', '_' or '-'");
     if (findDevice(devices_, named.devId))
         throw std::invalid_argument("device \"" + named.devId + "\" already exists");
     addDevice(named);
     return named.devId;
 }
 
-bool deviceStore::remove(const std::string& devId) {
+bool deviceStore::remove(const std::string& devId)
+{
     std::lock_guard<std::mutex> guard(lock_);
     device* dev = findDevice(devices_, devId);
     if (!dev)
@@ -68,7 +74,8 @@ bool deviceStore::remove(const std::string& devId) {
     return true;
 }
 
-bool deviceStore::modify(const std::string& devId, const std::string& label) {
+bool deviceStore::modify(const std::string& devId, const std::string& label)
+{
     std::lock_guard<std::mutex> guard(lock_);
     device* dev = findDevice(devices_, devId);
     if (dev)
@@ -76,25 +83,27 @@ bool deviceStore::modify(const std::string& devId, const std::string& label) {
     return dev != nullptr;
 }
 
-std::string deviceStore::certificatePem(const std::string& devId) const {
+std::string deviceStore::certificatePem(const std::string& devId) const
+{
     std::lock_guard<std::mutex> guard(lock_);
     const container* con = defaultContainer(devId);
     return con && con->cert ? pemOf(con->cert.get(), PEM_write_bio_X509) : std::string();
 }
 
-std::string deviceStore::publicKeyPem(const std::string& devId) const {
+std::string deviceStore::publicKeyPem(const std::string& devId) const
+{
     std::lock_guard<std::mutex> guard(lock_);
     const container* con = defaultContainer(devId);
     return con && con->key ? pemOf(con->key.get(), PEM_write_bio_PUBKEY) : std::string();
 }
 
-int32_t deviceStore::handle(const std::string& service, const std::string& method,
-                            const std::string& requestBody, std::string& replyBody) {
+int32_t deviceStore::handle(const std::string& service, const std::string& method, const std::string& requestBody,
+                            std::string& replyBody)
+{
     try {
         operation op = findOperation(service, method);
         if (!op)
-            throw requestError(errCode::badRequest, "no method \"" + method + "\" in service \""
-                                                        + service + "\"");
+            throw requestError(errCode::badRequest, "no method \"" + method + "\" in service \"" + service + "\"");
         nlohmann::json body = parseRequestBody(requestBody);
         std::lock_guard<std::mutex> guard(lock_);
         replyBody = jsonText(op(request{devices_, body, method, requestBody}));
@@ -110,7 +119,8 @@ int32_t deviceStore::handle(const std::string& service, const std::string& metho
     }
 }
 
-std::string deviceStore::freeDeviceId(const std::string& keyType) const {
+std::string deviceStore::freeDeviceId(const std::string& keyType) const
+{
     for (int number = 1;; ++number) {
         char id[32];
         std::snprintf(id, sizeof id, "SIM-%s-%02d", keyType.c_str(), number);
@@ -119,7 +129,8 @@ std::string deviceStore::freeDeviceId(const std::string& keyType) const {
     }
 }
 
-const container* deviceStore::defaultContainer(const std::string& devId) const {
+const container* deviceStore::defaultContainer(const std::string& devId) const
+{
     const device* dev = findDevice(devices_, devId);
     if (!dev)
         return nullptr;
@@ -130,7 +141,8 @@ const container* deviceStore::defaultContainer(const std::string& devId) const {
     return con == app->second.containers.end() ? nullptr : &con->second;
 }
 
-void deviceStore::addDevice(const deviceSpec& spec) {
+void deviceStore::addDevice(const deviceSpec& spec)
+{
     keyMaterial keys = loadOrCreateKeys(keyDir_, spec.devId, *keyKindFromName(spec.keyType));
     devices_.push_back(makeDevice(spec, std::move(keys.key), std::move(keys.cert)));
 }

@@ -8,10 +8,11 @@ namespace pkisim {
 namespace {
 
 constexpr size_t maxOrphans = 64;
-constexpr int baseShift = 20;  // room for a million events per millisecond between two logs
+constexpr int baseShift = 20; // room for a million events per millisecond between two logs
 
 // Later logs of this process get higher bases even within one millisecond.
-int64_t freshBase() {
+int64_t freshBase()
+{
     static std::atomic<int64_t> previous{0};
     const auto sinceEpoch = std::chrono::system_clock::now().time_since_epoch();
     const int64_t now = std::chrono::duration_cast<std::chrono::milliseconds>(sinceEpoch).count() << baseShift;
@@ -26,9 +27,15 @@ int64_t freshBase() {
 } // namespace
 
 eventLog::eventLog(size_t capacity, std::chrono::seconds orphanGrace)
-    : capacity(capacity), orphanGrace(orphanGrace), base(freshBase()), last(base) {}
+    : capacity(capacity),
+      orphanGrace(orphanGrace),
+      base(freshBase()),
+      last(base)
+{
+}
 
-int64_t eventLog::post(int32_t msgType, std::string body, int64_t sessionID) {
+int64_t eventLog::post(int32_t msgType, std::string body, int64_t sessionID)
+{
     int64_t seq;
     {
         std::lock_guard<std::mutex> guard(lock);
@@ -40,7 +47,8 @@ int64_t eventLog::post(int32_t msgType, std::string body, int64_t sessionID) {
     return seq;
 }
 
-void eventLog::join(int64_t sessionID, const std::string& owner) {
+void eventLog::join(int64_t sessionID, const std::string& owner)
+{
     std::lock_guard<std::mutex> guard(lock);
     prune();
     reader fresh{owner, last, last, false};
@@ -55,11 +63,18 @@ void eventLog::join(int64_t sessionID, const std::string& owner) {
     readers[sessionID] = fresh;
 }
 
-void eventLog::leave(int64_t sessionID) { dropSession(sessionID, false); }
+void eventLog::leave(int64_t sessionID)
+{
+    dropSession(sessionID, false);
+}
 
-void eventLog::lose(int64_t sessionID) { dropSession(sessionID, true); }
+void eventLog::lose(int64_t sessionID)
+{
+    dropSession(sessionID, true);
+}
 
-void eventLog::dropSession(int64_t sessionID, bool keepPlace) {
+void eventLog::dropSession(int64_t sessionID, bool keepPlace)
+{
     {
         std::lock_guard<std::mutex> guard(lock);
         const auto found = readers.find(sessionID);
@@ -73,7 +88,8 @@ void eventLog::dropSession(int64_t sessionID, bool keepPlace) {
     posted.notify_all();
 }
 
-eventLog::pollResult eventLog::poll(int64_t sessionID, int64_t cursor, std::chrono::milliseconds wait) {
+eventLog::pollResult eventLog::poll(int64_t sessionID, int64_t cursor, std::chrono::milliseconds wait)
+{
     const auto deadline = std::chrono::steady_clock::now() + wait;
     std::unique_lock<std::mutex> guard(lock);
     reader& who = readerOf(sessionID);
@@ -96,7 +112,8 @@ eventLog::pollResult eventLog::poll(int64_t sessionID, int64_t cursor, std::chro
     return result;
 }
 
-void eventLog::interruptWaits() {
+void eventLog::interruptWaits()
+{
     {
         std::lock_guard<std::mutex> guard(lock);
         interrupted = true;
@@ -104,38 +121,44 @@ void eventLog::interruptWaits() {
     posted.notify_all();
 }
 
-void eventLog::allowWaits() {
+void eventLog::allowWaits()
+{
     std::lock_guard<std::mutex> guard(lock);
     interrupted = false;
 }
 
-size_t eventLog::size() const {
+size_t eventLog::size() const
+{
     std::lock_guard<std::mutex> guard(lock);
     return events.size();
 }
 
-int64_t eventLog::newest() const {
+int64_t eventLog::newest() const
+{
     std::lock_guard<std::mutex> guard(lock);
     return last;
 }
 
 // A session the log has not heard of polls from the newest event on.
-eventLog::reader& eventLog::readerOf(int64_t sessionID) {
+eventLog::reader& eventLog::readerOf(int64_t sessionID)
+{
     const auto found = readers.find(sessionID);
     if (found != readers.end())
         return found->second;
     return readers.emplace(sessionID, reader{"", last, last, false}).first->second;
 }
 
-int64_t eventLog::resolve(const reader& who, int64_t cursor) const {
+int64_t eventLog::resolve(const reader& who, int64_t cursor) const
+{
     if (cursor == 0 || cursor > last)
         return who.start;
     return std::max(cursor, base);
 }
 
-const event* eventLog::firstAfter(int64_t sessionID, int64_t cursor) const {
-    const auto after = std::upper_bound(events.begin(), events.end(), cursor,
-                                        [](int64_t seq, const event& e) { return seq < e.seq; });
+const event* eventLog::firstAfter(int64_t sessionID, int64_t cursor) const
+{
+    const auto after =
+        std::upper_bound(events.begin(), events.end(), cursor, [](int64_t seq, const event& e) { return seq < e.seq; });
     for (auto it = after; it != events.end(); ++it)
         if (it->sessionID == 0 || it->sessionID == sessionID)
             return &*it;
@@ -143,9 +166,13 @@ const event* eventLog::firstAfter(int64_t sessionID, int64_t cursor) const {
 }
 
 // Its client may still present any cursor until its first poll says where it stands.
-int64_t eventLog::holdsFrom(const reader& who) const { return who.polled ? who.position : base; }
+int64_t eventLog::holdsFrom(const reader& who) const
+{
+    return who.polled ? who.position : base;
+}
 
-void eventLog::prune() {
+void eventLog::prune()
+{
     const auto now = std::chrono::steady_clock::now();
     orphans.erase(std::remove_if(orphans.begin(), orphans.end(), [&](const orphan& o) { return o.until <= now; }),
                   orphans.end());

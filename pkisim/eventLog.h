@@ -34,7 +34,7 @@ struct event {
     int64_t seq = 0;
     int32_t msgType = 0;
     std::string body;
-    int64_t sessionID = 0;  // 0: for every session
+    int64_t sessionID = 0; // 0: for every session
 };
 
 class eventLog {
@@ -53,7 +53,7 @@ public:
     struct pollResult {
         bool found = false;
         event delivered;
-        int64_t cursor = 0;  // the cursor for the reply's extend
+        int64_t cursor = 0; // the cursor for the reply's extend
     };
     // The first event after `cursor` for the session; when there is none, waits
     // up to `wait` for one (interruptWaits(), leave() and lose() end the wait early).
@@ -67,9 +67,9 @@ public:
 private:
     struct reader {
         std::string owner;
-        int64_t start = 0;     // where cursor 0 points
-        int64_t position = 0;  // the cursor of its latest poll, resolved
-        bool polled = false;   // before its first poll it holds every event
+        int64_t start = 0;    // where cursor 0 points
+        int64_t position = 0; // the cursor of its latest poll, resolved
+        bool polled = false;  // before its first poll it holds every event
     };
     struct orphan {
         reader place;
@@ -91,7 +91,7 @@ private:
     std::deque<event> events;
     int64_t last;
     std::map<int64_t, reader> readers;
-    std::deque<orphan> orphans;  // oldest first
+    std::deque<orphan> orphans; // oldest first
     bool interrupted = false;
 };
 

@@ -21,7 +21,8 @@ const std::pair<fault::kind, const char*> kindNames[] = {
     {fault::rawReply, "raw-reply"},
 };
 
-bool nameMatches(const std::string& pattern, const std::string& wireName) {
+bool nameMatches(const std::string& pattern, const std::string& wireName)
+{
     if (pattern == "*" || pattern == wireName)
         return true;
     // "service:*" matches every method of one service.
@@ -31,7 +32,8 @@ bool nameMatches(const std::string& pattern, const std::string& wireName) {
 }
 
 // Faults that shape a method's own answer apply to that method only.
-bool kindApplies(fault::kind what, const std::string& wireName) {
+bool kindApplies(fault::kind what, const std::string& wireName)
+{
     if (what == fault::notifyErrCode)
         return wireName == "vantService:getNotify";
     if (what == fault::refuseLogin)
@@ -41,21 +43,24 @@ bool kindApplies(fault::kind what, const std::string& wireName) {
 
 } // namespace
 
-const char* faultKindName(fault::kind what) {
+const char* faultKindName(fault::kind what)
+{
     for (const auto& entry : kindNames)
         if (entry.first == what)
             return entry.second;
     return "unknown";
 }
 
-std::optional<fault::kind> faultKindFromName(const std::string& name) {
+std::optional<fault::kind> faultKindFromName(const std::string& name)
+{
     for (const auto& entry : kindNames)
         if (name == entry.second)
             return entry.first;
     return std::nullopt;
 }
 
-void faultList::add(const fault& f) {
+void faultList::add(const fault& f)
+{
     if (f.count == 0)
         throw std::invalid_argument("fault count 0 would never apply");
     if (f.what == fault::httpStatus && (f.status < 200 || f.status > 599))
@@ -68,12 +73,14 @@ void faultList::add(const fault& f) {
     faults.push_back(f);
 }
 
-void faultList::clear() {
+void faultList::clear()
+{
     std::lock_guard<std::mutex> guard(lock);
     faults.clear();
 }
 
-std::optional<fault> faultList::take(const std::string& wireName) {
+std::optional<fault> faultList::take(const std::string& wireName)
+{
     std::lock_guard<std::mutex> guard(lock);
     for (auto it = faults.begin(); it != faults.end(); ++it) {
         if (!nameMatches(it->method, wireName) || !kindApplies(it->what, wireName))
@@ -86,7 +93,8 @@ std::optional<fault> faultList::take(const std::string& wireName) {
     return std::nullopt;
 }
 
-std::vector<fault> faultList::pending() const {
+std::vector<fault> faultList::pending() const
+{
     std::lock_guard<std::mutex> guard(lock);
     return {faults.begin(), faults.end()};
 }

@@ -26,7 +26,8 @@ constexpr size_t readChunk = 64 * 1024;
 // Hands the bytes received to the parser, receiving more as needed, until it
 // has the head (or, with `whole`, the whole request). False when the client
 // left (`error` clear) or sent something that is not HTTP (`error` set).
-bool feed(int fd, std::string& buffer, requestParser& parser, bool whole, boost::system::error_code& error) {
+bool feed(int fd, std::string& buffer, requestParser& parser, bool whole, boost::system::error_code& error)
+{
     while (!(whole ? parser.is_done() : parser.is_header_done())) {
         if (!buffer.empty()) {
             buffer.erase(0, parser.put(boost::asio::buffer(buffer), error));
@@ -44,34 +45,37 @@ bool feed(int fd, std::string& buffer, requestParser& parser, bool whole, boost:
 
 // The parser refuses every version but 1.0 and 1.1 alike: a well-formed one
 // ("HTTP/" digit "." digit, ending the request line) is answered 505, else 400.
-int versionRefusal(const std::string& head) {
+int versionRefusal(const std::string& head)
+{
     const size_t end = head.find("\r\n");
     const auto digit = [&](size_t at) { return std::isdigit(static_cast<unsigned char>(head[at])) != 0; };
     if (end == std::string::npos || end < 9 || head.find('\n') < end)
         return 400;
-    return head.compare(end - 9, 6, " HTTP/") == 0 && digit(end - 3) && head[end - 2] == '.' && digit(end - 1)
-               ? 505
-               : 400;
+    return head.compare(end - 9, 6, " HTTP/") == 0 && digit(end - 3) && head[end - 2] == '.' && digit(end - 1) ? 505
+                                                                                                               : 400;
 }
 
 // Why the head in `buffer` could not be parsed, as a status.
-int parseRefusal(const boost::system::error_code& error, const std::string& buffer) {
+int parseRefusal(const boost::system::error_code& error, const std::string& buffer)
+{
     if (error == http::error::header_limit)
         return 431;
     return error == http::error::bad_version ? versionRefusal(buffer) : 400;
 }
 
 // The status that refuses a request with this head, or 0 to serve it.
-int refusal(const requestParser& parser, const httpLimits& limits) {
+int refusal(const requestParser& parser, const httpLimits& limits)
+{
     const auto& head = parser.get();
     if (head.method() != http::verb::post)
         return 405;
     if (head.count(http::field::transfer_encoding) != 0 || !parser.content_length())
-        return 411;  // chunked bodies are not taken; every client here sends a length
+        return 411; // chunked bodies are not taken; every client here sends a length
     return *parser.content_length() > limits.maxBodyBytes ? 413 : 0;
 }
 
-std::string refusalText(int status, const httpLimits& limits) {
+std::string refusalText(int status, const httpLimits& limits)
+{
     switch (status) {
     case 405: return "only POST is served";
     case 411: return "a Content-Length is required";
@@ -82,7 +86,8 @@ std::string refusalText(int status, const httpLimits& limits) {
     }
 }
 
-bool expectsContinue(const requestParser& parser) {
+bool expectsContinue(const requestParser& parser)
+{
     return boost::beast::iequals(parser.get()[http::field::expect], "100-continue");
 }
 
@@ -90,9 +95,16 @@ bool expectsContinue(const requestParser& parser) {
 
 httpConnection::httpConnection(int fd, peerInfo peer, const httpHandler& handler, const httpLimits& limits,
                                const stopSignal& stopping)
-    : fd(fd), peer(peer), handler(handler), limits(limits), stopping(stopping) {}
+    : fd(fd),
+      peer(peer),
+      handler(handler),
+      limits(limits),
+      stopping(stopping)
+{
+}
 
-void httpConnection::serve() {
+void httpConnection::serve()
+{
     std::string body;
     bool keepAlive = false;
     while (!stopping.raised() && readRequest(body, keepAlive))
@@ -100,10 +112,11 @@ void httpConnection::serve() {
             return;
 }
 
-bool httpConnection::readRequest(std::string& body, bool& keepAlive) {
+bool httpConnection::readRequest(std::string& body, bool& keepAlive)
+{
     requestParser parser;
     parser.header_limit(static_cast<uint32_t>(limits.maxHeadBytes));
-    parser.body_limit(std::numeric_limits<uint64_t>::max());  // refusal() checks it, in the order of the statuses
+    parser.body_limit(std::numeric_limits<uint64_t>::max()); // refusal() checks it, in the order of the statuses
     boost::system::error_code error;
     int status = 0;
     if (!feed(fd, buffer, parser, false, error)) {
@@ -121,19 +134,19 @@ bool httpConnection::readRequest(std::string& body, bool& keepAlive) {
         !sendAll(fd, "HTTP/1.1 100 Continue\r\n\r\n"))
         return false;
     if (!feed(fd, buffer, parser, true, error))
-        return false;  // a body framed by its length cannot be malformed: the client left
+        return false; // a body framed by its length cannot be malformed: the client left
     keepAlive = parser.get().keep_alive();
     body = std::move(parser.get().body());
     return true;
 }
 
-bool httpConnection::deliver(const httpReply& reply, bool keepAlive) {
+bool httpConnection::deliver(const httpReply& reply, bool keepAlive)
+{
     keepAlive = keepAlive && !reply.closeAfter;
     switch (reply.mode) {
     case replyMode::answer:
         if (reply.paceMs > 0)
-            return sendAll(fd, formatReplyHead(reply, keepAlive)) && sendPaced(reply.body, reply.paceMs) &&
-                   keepAlive;
+            return sendAll(fd, formatReplyHead(reply, keepAlive)) && sendPaced(reply.body, reply.paceMs) && keepAlive;
         return sendAll(fd, formatReplyHead(reply, keepAlive) + reply.body) && keepAlive;
     case replyMode::dropMidReply:
         sendAll(fd, formatReplyHead(reply, keepAlive) + reply.body.substr(0, reply.body.size() / 2));
@@ -142,17 +155,15 @@ bool httpConnection::deliver(const httpReply& reply, bool keepAlive) {
         if (sendPaced(reply.body, reply.paceMs))
             waitSilently();
         return false;
-    case replyMode::silent:
-        waitSilently();
-        return false;
-    case replyMode::close:
-        return false;
+    case replyMode::silent: waitSilently(); return false;
+    case replyMode::close: return false;
     }
     return false;
 }
 
 // With a pace, one byte at a time; false when the connection failed or the server stopped.
-bool httpConnection::sendPaced(const std::string& bytes, int paceMs) {
+bool httpConnection::sendPaced(const std::string& bytes, int paceMs)
+{
     if (paceMs <= 0)
         return sendAll(fd, bytes);
     for (size_t i = 0; i < bytes.size(); ++i)
@@ -161,12 +172,14 @@ bool httpConnection::sendPaced(const std::string& bytes, int paceMs) {
     return true;
 }
 
-void httpConnection::refuse(int status, const std::string& why) {
+void httpConnection::refuse(int status, const std::string& why)
+{
     deliver(errorReply(status, why), false);
 }
 
 // Holds the call unanswered; anything more the client sends is read and dropped.
-void httpConnection::waitSilently() {
+void httpConnection::waitSilently()
+{
     pollfd watched[2] = {{fd, POLLIN, 0}, {stopping.fd(), POLLIN, 0}};
     char scratch[4096];
     while (!stopping.raised()) {

@@ -18,11 +18,11 @@ namespace pkisim {
 struct httpLimits {
     size_t maxHeadBytes = 16 * 1024;
     size_t maxBodyBytes = 16u << 20;
-    size_t maxConnections = 256;  // per server; more are answered 503 and closed
+    size_t maxConnections = 256; // per server; more are answered 503 and closed
 };
 
 struct peerInfo {
-    uint16_t localPort = 0;  // the listening port the connection came in on
+    uint16_t localPort = 0; // the listening port the connection came in on
     uint16_t peerPort = 0;
 };
 
@@ -53,7 +53,7 @@ private:
     const httpHandler& handler;
     const httpLimits& limits;
     const stopSignal& stopping;
-    std::string buffer;  // bytes received and not yet consumed
+    std::string buffer; // bytes received and not yet consumed
 };
 
 } // namespace pkisim

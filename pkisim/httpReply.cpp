@@ -1,6 +1,6 @@
 #include "httpReply.h"
 
-#include <ostream>  // boost/beast/http/status.hpp uses it without including it
+#include <ostream> // boost/beast/http/status.hpp uses it without including it
 
 #include <boost/beast/http/status.hpp>
 
@@ -8,7 +8,8 @@ namespace pkisim {
 
 namespace {
 
-const char* reasonPhrase(int status) {
+const char* reasonPhrase(int status)
+{
     namespace http = boost::beast::http;
     const http::status known = http::int_to_status(static_cast<unsigned>(status));
     return known == http::status::unknown ? "Status" : http::obsolete_reason(known).data();
@@ -16,7 +17,8 @@ const char* reasonPhrase(int status) {
 
 } // namespace
 
-httpReply errorReply(int status, const std::string& why) {
+httpReply errorReply(int status, const std::string& why)
+{
     httpReply reply;
     reply.status = status;
     reply.body = why + "\n";
@@ -25,7 +27,8 @@ httpReply errorReply(int status, const std::string& why) {
     return reply;
 }
 
-std::string formatReplyHead(const httpReply& reply, bool keepAlive) {
+std::string formatReplyHead(const httpReply& reply, bool keepAlive)
+{
     std::string head = "HTTP/1.1 " + std::to_string(reply.status) + " " + reasonPhrase(reply.status) + "\r\n";
     if (!reply.body.empty())
         head += "Content-Type: " + reply.contentType + "\r\n";

@@ -8,11 +8,11 @@ namespace pkisim {
 
 // How a reply reaches the client.
 enum class replyMode {
-    answer,        // head and body
-    dropMidReply,  // head and half the body, then the connection closes
-    raw,           // the body alone, as hand-made wire bytes; then as silent
-    silent,        // nothing until the client leaves or the server stops
-    close          // nothing; the connection closes at once
+    answer,       // head and body
+    dropMidReply, // head and half the body, then the connection closes
+    raw,          // the body alone, as hand-made wire bytes; then as silent
+    silent,       // nothing until the client leaves or the server stops
+    close         // nothing; the connection closes at once
 };
 
 struct httpReply {
@@ -21,7 +21,7 @@ struct httpReply {
     std::string contentType = "application/x-thrift";
     replyMode mode = replyMode::answer;
     bool closeAfter = false;
-    int paceMs = 0;  // > 0: the body goes out one byte at a time, this many ms apart
+    int paceMs = 0; // > 0: the body goes out one byte at a time, this many ms apart
 };
 
 // A plain-text answer that closes the connection.

@@ -10,11 +10,19 @@
 namespace pkisim {
 
 httpServer::httpServer(httpHandler handler, httpLimits limits, const stopSignal& stopping)
-    : handler(std::move(handler)), limits(limits), stopping(stopping) {}
+    : handler(std::move(handler)),
+      limits(limits),
+      stopping(stopping)
+{
+}
 
-httpServer::~httpServer() { stop(); }
+httpServer::~httpServer()
+{
+    stop();
+}
 
-uint16_t httpServer::listen(uint16_t port) {
+uint16_t httpServer::listen(uint16_t port)
+{
     const int fd = listenLoopback(port);
     const uint16_t bound = localPort(fd);
     listener entry;
@@ -25,7 +33,8 @@ uint16_t httpServer::listen(uint16_t port) {
     return bound;
 }
 
-void httpServer::stop() {
+void httpServer::stop()
+{
     for (listener& entry : listeners) {
         entry.thread.join();
         close(entry.fd);
@@ -36,7 +45,7 @@ void httpServer::stop() {
         std::lock_guard<std::mutex> guard(lock);
         for (connection& entry : connections)
             if (entry.fd >= 0)
-                shutdown(entry.fd, SHUT_RDWR);  // wakes a blocked recv or send
+                shutdown(entry.fd, SHUT_RDWR); // wakes a blocked recv or send
         ending.splice(ending.end(), connections);
     }
     // The threads still mark their (moved, not copied) entries while ending.
@@ -44,7 +53,8 @@ void httpServer::stop() {
         entry.thread.join();
 }
 
-size_t httpServer::openConnections() const {
+size_t httpServer::openConnections() const
+{
     std::lock_guard<std::mutex> guard(lock);
     size_t open = 0;
     for (const connection& entry : connections)
@@ -52,11 +62,13 @@ size_t httpServer::openConnections() const {
     return open;
 }
 
-void httpServer::acceptLoop(int listenFd, uint16_t port) {
+void httpServer::acceptLoop(int listenFd, uint16_t port)
+{
     acceptUntilStopped(listenFd, stopping, [this, port](int fd) { admit(fd, port); });
 }
 
-void httpServer::admit(int fd, uint16_t port) {
+void httpServer::admit(int fd, uint16_t port)
+{
     const int on = 1;
     setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
     const peerInfo peer{port, peerPort(fd)};
@@ -74,7 +86,8 @@ void httpServer::admit(int fd, uint16_t port) {
     entry.thread = std::thread(&httpServer::serveAndClose, this, std::ref(entry), peer);
 }
 
-void httpServer::serveAndClose(connection& entry, peerInfo peer) {
+void httpServer::serveAndClose(connection& entry, peerInfo peer)
+{
     httpConnection(entry.fd, peer, handler, limits, stopping).serve();
     std::lock_guard<std::mutex> guard(lock);
     shutdown(entry.fd, SHUT_RDWR);
@@ -83,7 +96,8 @@ void httpServer::serveAndClose(connection& entry, peerInfo peer) {
     entry.finished = true;
 }
 
-void httpServer::reapFinished() {
+void httpServer::reapFinished()
+{
     for (auto it = connections.begin(); it != connections.end();) {
         if (!it->finished) {
             ++it;

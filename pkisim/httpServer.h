@@ -50,7 +50,7 @@ private:
     const httpLimits limits;
     const stopSignal& stopping;
     std::vector<listener> listeners;
-    mutable std::mutex lock;  // guards connections
+    mutable std::mutex lock; // guards connections
     std::list<connection> connections;
 };
 

@@ -19,7 +19,8 @@
 namespace {
 
 // Blocks the stop signals in every thread, so that the main thread alone takes them.
-sigset_t stopSignals() {
+sigset_t stopSignals()
+{
     sigset_t signals;
     sigemptyset(&signals);
     sigaddset(&signals, SIGINT);
@@ -28,15 +29,17 @@ sigset_t stopSignals() {
     return signals;
 }
 
-void announce(const pkisim::server& service, const pkisim::options& opts) {
+void announce(const pkisim::server& service, const pkisim::options& opts)
+{
     std::printf("pkisim: listening on 127.0.0.1:%u (requests) and 127.0.0.1:%u (notifications), control %s\n",
                 service.port(), service.notifyPort(), opts.controlPath.empty() ? "off" : opts.controlPath.c_str());
     std::fflush(stdout);
 }
 
-int serve(const pkisim::commandLine& line) {
+int serve(const pkisim::commandLine& line)
+{
     const sigset_t signals = stopSignals();
-    std::signal(SIGPIPE, SIG_IGN);  // a reader of our output that went away is no reason to die
+    std::signal(SIGPIPE, SIG_IGN); // a reader of our output that went away is no reason to die
     pkisim::server service(line.opts);
     service.start();
     announce(service, line.opts);
@@ -50,7 +53,8 @@ int serve(const pkisim::commandLine& line) {
 
 } // namespace
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv)
+{
     const std::vector<std::string> args(argv + 1, argv + argc);
     // Not in the help: the build writes the installed completion script with it.
     if (args.size() == 1 && args.front() == "--bash-completion") {

@@ -17,7 +17,8 @@ namespace {
 
 constexpr int acceptBackoffMs = 50;
 
-sockaddr_in loopbackAddress(uint16_t port) {
+sockaddr_in loopbackAddress(uint16_t port)
+{
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_port = htons(port);
@@ -25,15 +26,17 @@ sockaddr_in loopbackAddress(uint16_t port) {
     return address;
 }
 
-[[noreturn]] void failListen(int fd, uint16_t port, const char* step) {
+[[noreturn]] void failListen(int fd, uint16_t port, const char* step)
+{
     const int error = errno;
     if (fd >= 0)
         close(fd);
-    throw std::runtime_error("pkisim: cannot " + std::string(step) + " 127.0.0.1:" +
-                             std::to_string(port) + ": " + std::strerror(error));
+    throw std::runtime_error("pkisim: cannot " + std::string(step) + " 127.0.0.1:" + std::to_string(port) + ": " +
+                             std::strerror(error));
 }
 
-uint16_t portOf(int fd, int (*query)(int, sockaddr*, socklen_t*)) {
+uint16_t portOf(int fd, int (*query)(int, sockaddr*, socklen_t*))
+{
     sockaddr_in address{};
     socklen_t size = sizeof address;
     if (query(fd, reinterpret_cast<sockaddr*>(&address), &size) != 0)
@@ -41,13 +44,15 @@ uint16_t portOf(int fd, int (*query)(int, sockaddr*, socklen_t*)) {
     return ntohs(address.sin_port);
 }
 
-bool outOfResources(int error) {
+bool outOfResources(int error)
+{
     return error == EMFILE || error == ENFILE || error == ENOBUFS || error == ENOMEM;
 }
 
 } // namespace
 
-int listenLoopback(uint16_t port) {
+int listenLoopback(uint16_t port)
+{
     const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0)
         failListen(fd, port, "open a socket for");
@@ -62,11 +67,18 @@ int listenLoopback(uint16_t port) {
     return fd;
 }
 
-uint16_t localPort(int fd) { return portOf(fd, getsockname); }
+uint16_t localPort(int fd)
+{
+    return portOf(fd, getsockname);
+}
 
-uint16_t peerPort(int fd) { return portOf(fd, getpeername); }
+uint16_t peerPort(int fd)
+{
+    return portOf(fd, getpeername);
+}
 
-bool sendAll(int fd, const char* data, size_t length) {
+bool sendAll(int fd, const char* data, size_t length)
+{
     while (length > 0) {
         const ssize_t sent = send(fd, data, length, MSG_NOSIGNAL);
         if (sent < 0 && errno == EINTR)
@@ -79,7 +91,8 @@ bool sendAll(int fd, const char* data, size_t length) {
     return true;
 }
 
-bool recvAppend(int fd, std::string& into, size_t most) {
+bool recvAppend(int fd, std::string& into, size_t most)
+{
     const size_t had = into.size();
     into.resize(had + most);
     ssize_t received;
@@ -90,7 +103,8 @@ bool recvAppend(int fd, std::string& into, size_t most) {
     return received > 0;
 }
 
-void acceptUntilStopped(int listenFd, const stopSignal& stopping, const std::function<void(int)>& admit) {
+void acceptUntilStopped(int listenFd, const stopSignal& stopping, const std::function<void(int)>& admit)
+{
     pollfd watched[2] = {{listenFd, POLLIN, 0}, {stopping.fd(), POLLIN, 0}};
     while (!stopping.raised()) {
         if (poll(watched, 2, -1) < 0 || stopping.raised())

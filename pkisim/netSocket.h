@@ -21,7 +21,10 @@ uint16_t peerPort(int fd);
 
 // Sends every byte, retrying short writes; false when the connection failed.
 bool sendAll(int fd, const char* data, size_t length);
-inline bool sendAll(int fd, const std::string& text) { return sendAll(fd, text.data(), text.size()); }
+inline bool sendAll(int fd, const std::string& text)
+{
+    return sendAll(fd, text.data(), text.size());
+}
 
 // Receives at most `most` bytes onto the end of `into`, retrying when a signal
 // interrupts; false at the end of the stream or when the connection failed.

@@ -15,7 +15,8 @@ namespace pkisim {
 namespace {
 
 // Fills `address` from a socket path or an '@' abstract name; false when it does not fit.
-bool socketAddress(const char* name, sockaddr_un& address, socklen_t& size) {
+bool socketAddress(const char* name, sockaddr_un& address, socklen_t& size)
+{
     const size_t length = std::strlen(name);
     if ((name[0] != '/' && name[0] != '@') || length >= sizeof address.sun_path)
         return false;
@@ -27,12 +28,13 @@ bool socketAddress(const char* name, sockaddr_un& address, socklen_t& size) {
     return true;
 }
 
-bool sendDatagram(const sockaddr_un& address, socklen_t size, const std::string& state) {
+bool sendDatagram(const sockaddr_un& address, socklen_t size, const std::string& state)
+{
     const int fd = socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
     if (fd < 0)
         return false;
-    const ssize_t sent = sendto(fd, state.data(), state.size(), MSG_NOSIGNAL,
-                                reinterpret_cast<const sockaddr*>(&address), size);
+    const ssize_t sent =
+        sendto(fd, state.data(), state.size(), MSG_NOSIGNAL, reinterpret_cast<const sockaddr*>(&address), size);
     const int error = errno;
     close(fd);
     errno = error;
@@ -41,7 +43,8 @@ bool sendDatagram(const sockaddr_un& address, socklen_t size, const std::string&
 
 } // namespace
 
-void notifyServiceManager(const std::string& state) {
+void notifyServiceManager(const std::string& state)
+{
     const char* name = std::getenv("NOTIFY_SOCKET");
     if (name == nullptr || name[0] == '\0')
         return;

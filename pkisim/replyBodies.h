@@ -16,7 +16,8 @@ namespace pkisim {
 std::string errorBody(const std::string& why);
 // {"sessionID","ticket","timeout","notifyPort"}, every member a decimal or plain string.
 std::string loginBody(const sessionInfo& session, int32_t timeoutSeconds, uint16_t notifyPort);
-// {"devID","label","keyType","event"}: the getDevices entry and the event; `what` is "inserted", "removed" or "modified".
+// {"devID","label","keyType","event"}: the getDevices entry and the event; `what` is "inserted", "removed" or
+// "modified".
 std::string deviceEventBody(const deviceSpec& device, const std::string& what);
 // {"sessionID","event":"closed","reason"}
 std::string sessionClosedBody(int64_t sessionID, const std::string& reason);

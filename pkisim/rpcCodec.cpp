@@ -21,11 +21,13 @@ using apache::thrift::transport::TMemoryBuffer;
 namespace {
 
 // Bodies are bounded by the HTTP layer; the transport must not refuse them.
-std::shared_ptr<TConfiguration> unlimited() {
+std::shared_ptr<TConfiguration> unlimited()
+{
     return std::make_shared<TConfiguration>(INT_MAX);
 }
 
-void splitName(rpcCall& call) {
+void splitName(rpcCall& call)
+{
     const size_t colon = call.wireName.find(':');
     if (colon == std::string::npos) {
         call.method = call.wireName;
@@ -35,15 +37,18 @@ void splitName(rpcCall& call) {
     call.method = call.wireName.substr(colon + 1);
 }
 
-bool firstArgumentIsRequest(const rpcCall& call) {
+bool firstArgumentIsRequest(const rpcCall& call)
+{
     return call.service == "vantService" && call.method == "login";
 }
 
-bool takesRequest(const rpcCall& call) {
+bool takesRequest(const rpcCall& call)
+{
     return !(call.service == "vantService" && call.method == "logout");
 }
 
-void readArguments(TProtocol& in, rpcCall& call) {
+void readArguments(TProtocol& in, rpcCall& call)
+{
     std::string name;
     TType type;
     int16_t id;
@@ -73,7 +78,8 @@ void readArguments(TProtocol& in, rpcCall& call) {
 
 template <typename writeBody>
 std::string encodeMessage(const std::string& name, apache::thrift::protocol::TMessageType type, int32_t seqid,
-                          writeBody body) {
+                          writeBody body)
+{
     auto buffer = std::make_shared<TMemoryBuffer>(unlimited());
     TJSONProtocol out(buffer);
     out.writeMessageBegin(name, type, seqid);
@@ -84,11 +90,12 @@ std::string encodeMessage(const std::string& name, apache::thrift::protocol::TMe
 
 } // namespace
 
-decodeResult decodeCall(const std::string& body, rpcCall& call, std::string& error) {
+decodeResult decodeCall(const std::string& body, rpcCall& call, std::string& error)
+{
     // The buffer only observes the body; nothing is written through it.
-    auto buffer = std::make_shared<TMemoryBuffer>(reinterpret_cast<uint8_t*>(const_cast<char*>(body.data())),
-                                                  static_cast<uint32_t>(body.size()), TMemoryBuffer::OBSERVE,
-                                                  unlimited());
+    auto buffer =
+        std::make_shared<TMemoryBuffer>(reinterpret_cast<uint8_t*>(const_cast<char*>(body.data())),
+                                        static_cast<uint32_t>(body.size()), TMemoryBuffer::OBSERVE, unlimited());
     vant::jsonProtocol in(buffer);
     bool headerRead = false;
     try {
@@ -105,7 +112,8 @@ decodeResult decodeCall(const std::string& body, rpcCall& call, std::string& err
     }
 }
 
-std::string encodeReply(const std::string& name, int32_t seqid, const wire::msgResponse* result) {
+std::string encodeReply(const std::string& name, int32_t seqid, const wire::msgResponse* result)
+{
     return encodeMessage(name, apache::thrift::protocol::T_REPLY, seqid, [result](TProtocol& out) {
         out.writeStructBegin("result");
         if (result) {
@@ -118,7 +126,8 @@ std::string encodeReply(const std::string& name, int32_t seqid, const wire::msgR
     });
 }
 
-std::string encodeException(const std::string& name, int32_t seqid, int type, const std::string& message) {
+std::string encodeException(const std::string& name, int32_t seqid, int type, const std::string& message)
+{
     const apache::thrift::TApplicationException failure(
         static_cast<apache::thrift::TApplicationException::TApplicationExceptionType>(type), message);
     return encodeMessage(name, apache::thrift::protocol::T_EXCEPTION, seqid,
@@ -126,6 +135,9 @@ std::string encodeException(const std::string& name, int32_t seqid, int type, co
 }
 
 // Fails at the first byte, so that a reader never waits for more data.
-std::string malformedReplyText() { return "pkisim: deliberately malformed reply"; }
+std::string malformedReplyText()
+{
+    return "pkisim: deliberately malformed reply";
+}
 
 } // namespace pkisim

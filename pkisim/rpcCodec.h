@@ -13,21 +13,21 @@ namespace pkisim {
 namespace wire = ::com::vant::cbb::pkimid;
 
 struct rpcCall {
-    std::string wireName;  // as sent, e.g. "deviceOperator:getDevices"
-    std::string service;   // the part before ':' ("" when there is none)
-    std::string method;    // the part after ':'
+    std::string wireName; // as sent, e.g. "deviceOperator:getDevices"
+    std::string service;  // the part before ':' ("" when there is none)
+    std::string method;   // the part after ':'
     int32_t messageType = 0;
     int32_t seqid = 0;
-    bool hasTicket = false;  // login carries no ticket
+    bool hasTicket = false; // login carries no ticket
     wire::sessionTicket ticket;
-    bool hasRequest = false;  // logout carries no request
+    bool hasRequest = false; // logout carries no request
     wire::msgRequest request;
 };
 
 enum class decodeResult {
-    call,          // fully decoded
-    badArguments,  // name and seqid read, the arguments malformed
-    notMessage     // not even a message header
+    call,         // fully decoded
+    badArguments, // name and seqid read, the arguments malformed
+    notMessage    // not even a message header
 };
 
 // Decodes a call the way the generated code reads it: fields of unknown id or

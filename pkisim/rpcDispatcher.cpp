@@ -14,17 +14,20 @@ using apache::thrift::TApplicationException;
 
 namespace {
 
-httpReply thriftReply(std::string message) {
+httpReply thriftReply(std::string message)
+{
     httpReply reply;
     reply.body = std::move(message);
     return reply;
 }
 
-rpcOutcome exceptionOutcome(const std::string& name, int32_t seqid, int type, const std::string& text) {
+rpcOutcome exceptionOutcome(const std::string& name, int32_t seqid, int type, const std::string& text)
+{
     return {encodeException(name, seqid, type, text), -1};
 }
 
-std::string describe(const rpcCall& call, int32_t errCode) {
+std::string describe(const rpcCall& call, int32_t errCode)
+{
     std::string line = call.wireName + " seqid=" + std::to_string(call.seqid);
     line += call.hasTicket ? " session=" + std::to_string(call.ticket.sessionID) : " session=-";
     line += errCode >= 0 ? " errCode=" + std::to_string(errCode) : " errCode=-";
@@ -35,9 +38,17 @@ std::string describe(const rpcCall& call, int32_t errCode) {
 
 rpcDispatcher::rpcDispatcher(sessionService& vant, deviceGateway& gateway, faultList& faults, callLog& record,
                              const stopSignal& stopping, bool verbose)
-    : vant(vant), gateway(gateway), faults(faults), calls(record), stopping(stopping), verbose(verbose) {}
+    : vant(vant),
+      gateway(gateway),
+      faults(faults),
+      calls(record),
+      stopping(stopping),
+      verbose(verbose)
+{
+}
 
-httpReply rpcDispatcher::handle(const std::string& body, const peerInfo& peer) {
+httpReply rpcDispatcher::handle(const std::string& body, const peerInfo& peer)
+{
     const auto started = std::chrono::steady_clock::now();
     std::string logLine;
     httpReply reply;
@@ -52,7 +63,8 @@ httpReply rpcDispatcher::handle(const std::string& body, const peerInfo& peer) {
     return reply;
 }
 
-httpReply rpcDispatcher::dispatch(const std::string& body, const peerInfo& peer, std::string& logLine) {
+httpReply rpcDispatcher::dispatch(const std::string& body, const peerInfo& peer, std::string& logLine)
+{
     rpcCall call;
     std::string error;
     switch (decodeCall(body, call, error)) {
@@ -65,8 +77,7 @@ httpReply rpcDispatcher::dispatch(const std::string& body, const peerInfo& peer,
             logLine = call.wireName + " seqid=" + std::to_string(call.seqid) + " malformed arguments: " + error;
         return thriftReply(encodeException(call.method, call.seqid, TApplicationException::PROTOCOL_ERROR,
                                            "malformed arguments: " + error));
-    case decodeResult::call:
-        break;
+    case decodeResult::call: break;
     }
     record(call, peer);
     rpcOutcome result;
@@ -84,7 +95,8 @@ httpReply rpcDispatcher::dispatch(const std::string& body, const peerInfo& peer,
     return reply;
 }
 
-httpReply rpcDispatcher::applyFault(const rpcCall& call, const fault& f, rpcOutcome& result) {
+httpReply rpcDispatcher::applyFault(const rpcCall& call, const fault& f, rpcOutcome& result)
+{
     httpReply reply;
     switch (f.what) {
     case fault::delay:
@@ -97,27 +109,19 @@ httpReply rpcDispatcher::applyFault(const rpcCall& call, const fault& f, rpcOutc
     case fault::exception:
         result = exceptionOutcome(call.method, call.seqid, TApplicationException::UNKNOWN, f.message);
         break;
-    case fault::missingResult:
-        result.message = encodeReply(call.method, call.seqid, nullptr);
-        break;
-    case fault::malformed:
-        result.message = malformedReplyText();
-        break;
+    case fault::missingResult: result.message = encodeReply(call.method, call.seqid, nullptr); break;
+    case fault::malformed: result.message = malformedReplyText(); break;
     case fault::rawReply:
         reply.mode = f.rawWire ? replyMode::raw : replyMode::answer;
         reply.paceMs = f.paceMs;
         result.message = f.message;
         break;
-    case fault::httpStatus:
-        reply.status = f.status;
-        return reply;
+    case fault::httpStatus: reply.status = f.status; return reply;
     case fault::dropMidReply:
         result = answer(call);
         reply.mode = replyMode::dropMidReply;
         break;
-    case fault::silent:
-        reply.mode = replyMode::silent;
-        return reply;
+    case fault::silent: reply.mode = replyMode::silent; return reply;
     case fault::reply: {
         wire::msgResponse scripted;
         scripted.__set_respid(f.respid);
@@ -141,7 +145,8 @@ httpReply rpcDispatcher::applyFault(const rpcCall& call, const fault& f, rpcOutc
     return reply;
 }
 
-rpcOutcome rpcDispatcher::answer(const rpcCall& call) {
+rpcOutcome rpcDispatcher::answer(const rpcCall& call)
+{
     try {
         return route(call);
     } catch (const std::exception& e) {
@@ -149,7 +154,8 @@ rpcOutcome rpcDispatcher::answer(const rpcCall& call) {
     }
 }
 
-rpcOutcome rpcDispatcher::route(const rpcCall& call) {
+rpcOutcome rpcDispatcher::route(const rpcCall& call)
+{
     using apache::thrift::protocol::T_CALL;
     using apache::thrift::protocol::T_ONEWAY;
     if (call.messageType != T_CALL && call.messageType != T_ONEWAY)
@@ -167,7 +173,8 @@ rpcOutcome rpcDispatcher::route(const rpcCall& call) {
     return {encodeReply(call.method, call.seqid, &response), response.errCode};
 }
 
-rpcOutcome rpcDispatcher::routeSession(const rpcCall& call) {
+rpcOutcome rpcDispatcher::routeSession(const rpcCall& call)
+{
     wire::msgResponse response;
     if (call.method == "login")
         response = vant.login(call.request);
@@ -183,7 +190,8 @@ rpcOutcome rpcDispatcher::routeSession(const rpcCall& call) {
     return {encodeReply(call.method, call.seqid, &response), response.errCode};
 }
 
-void rpcDispatcher::record(const rpcCall& call, const peerInfo& peer) {
+void rpcDispatcher::record(const rpcCall& call, const peerInfo& peer)
+{
     recordedCall entry;
     entry.wireName = call.wireName;
     entry.seqid = call.seqid;
@@ -201,7 +209,8 @@ void rpcDispatcher::record(const rpcCall& call, const peerInfo& peer) {
     calls.add(std::move(entry));
 }
 
-void rpcDispatcher::log(const peerInfo& peer, const std::string& what, std::chrono::steady_clock::time_point started) {
+void rpcDispatcher::log(const peerInfo& peer, const std::string& what, std::chrono::steady_clock::time_point started)
+{
     const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started).count();
     std::lock_guard<std::mutex> guard(logLock);
     std::fprintf(stderr, "pkisim: :%u <- :%u %s %.2f ms\n", peer.localPort, peer.peerPort, what.c_str(), ms);

@@ -9,7 +9,8 @@ namespace pkisim {
 
 namespace {
 
-bool readCredentials(const std::string& body, std::string& appName, std::string& appID, std::string& token) {
+bool readCredentials(const std::string& body, std::string& appName, std::string& appID, std::string& token)
+{
     const nlohmann::json login = nlohmann::json::parse(body, nullptr, false);
     if (login.is_discarded() || !login.is_object())
         return false;
@@ -24,7 +25,8 @@ bool readCredentials(const std::string& body, std::string& appName, std::string&
 
 } // namespace
 
-wire::msgResponse answerTo(const wire::msgRequest& request, int32_t errCode, const std::string& body) {
+wire::msgResponse answerTo(const wire::msgRequest& request, int32_t errCode, const std::string& body)
+{
     wire::msgResponse response;
     response.__set_respid(request.reqid);
     response.__set_msgType(request.msgType);
@@ -35,15 +37,22 @@ wire::msgResponse answerTo(const wire::msgRequest& request, int32_t errCode, con
     return response;
 }
 
-wire::msgResponse unknownSession(const wire::msgRequest& request) {
+wire::msgResponse unknownSession(const wire::msgRequest& request)
+{
     return answerTo(request, errCode::sessionUnknown, errorBody("session unknown or ended"));
 }
 
 sessionService::sessionService(const appRegistry& apps, sessionTable& sessions, eventLog& events,
                                const sessionSettings& settings)
-    : apps(apps), sessions(sessions), events(events), settings(settings) {}
+    : apps(apps),
+      sessions(sessions),
+      events(events),
+      settings(settings)
+{
+}
 
-wire::msgResponse sessionService::login(const wire::msgRequest& request) {
+wire::msgResponse sessionService::login(const wire::msgRequest& request)
+{
     std::string appName, appID, token;
     if (!readCredentials(request.jsonBody, appName, appID, token))
         return answerTo(request, errCode::badRequest,
@@ -58,7 +67,8 @@ wire::msgResponse sessionService::login(const wire::msgRequest& request) {
     return answerTo(request, errCode::success, loginBody(opened, settings.timeoutSeconds, settings.notifyPort.load()));
 }
 
-wire::msgResponse sessionService::logout(const wire::sessionTicket& ticket) {
+wire::msgResponse sessionService::logout(const wire::sessionTicket& ticket)
+{
     wire::msgRequest none;
     none.msgType = wire::enMsgType::enMsg_LogOut;
     if (sessions.check(ticket) == sessionState::unknown)
@@ -68,7 +78,8 @@ wire::msgResponse sessionService::logout(const wire::sessionTicket& ticket) {
     return answerTo(none, errCode::success, "{}");
 }
 
-wire::msgResponse sessionService::getNotify(const wire::sessionTicket& ticket, const wire::msgRequest& request) {
+wire::msgResponse sessionService::getNotify(const wire::sessionTicket& ticket, const wire::msgRequest& request)
+{
     const sessionState state = sessions.check(ticket);
     if (state == sessionState::unknown)
         return unknownSession(request);
@@ -88,7 +99,8 @@ wire::msgResponse sessionService::getNotify(const wire::sessionTicket& ticket, c
 }
 
 wire::msgResponse sessionService::deliver(const wire::msgRequest& request, const eventLog::pollResult& polled,
-                                          int64_t sessionID) {
+                                          int64_t sessionID)
+{
     const event& delivered = polled.delivered;
     if (delivered.msgType == wire::enMsgType::enMsg_NotifyerSessionClose && delivered.sessionID == sessionID) {
         sessions.end(sessionID);
@@ -100,7 +112,8 @@ wire::msgResponse sessionService::deliver(const wire::msgRequest& request, const
     return response;
 }
 
-wire::msgResponse sessionService::getVersions(const wire::sessionTicket& ticket, const wire::msgRequest& request) {
+wire::msgResponse sessionService::getVersions(const wire::sessionTicket& ticket, const wire::msgRequest& request)
+{
     if (sessions.check(ticket) == sessionState::unknown)
         return unknownSession(request);
     const nlohmann::json services = {"vantService", "deviceOperator", "enrollPlugin", "signxPlugin", "vmailPlugin"};
@@ -108,7 +121,8 @@ wire::msgResponse sessionService::getVersions(const wire::sessionTicket& ticket,
                     jsonText({{"service", "pkisim"}, {"version", PKISIM_VERSION}, {"services", services}}));
 }
 
-bool sessionService::closeSession(int64_t sessionID) {
+bool sessionService::closeSession(int64_t sessionID)
+{
     if (!sessions.markClosing(sessionID))
         return false;
     events.post(wire::enMsgType::enMsg_NotifyerSessionClose, sessionClosedBody(sessionID, "closed by the service"),
@@ -116,7 +130,8 @@ bool sessionService::closeSession(int64_t sessionID) {
     return true;
 }
 
-bool sessionService::expireSession(int64_t sessionID) {
+bool sessionService::expireSession(int64_t sessionID)
+{
     if (!sessions.end(sessionID))
         return false;
     events.lose(sessionID);

@@ -16,7 +16,7 @@ namespace pkisim {
 struct sessionSettings {
     int32_t timeoutSeconds = 30;
     int longPollMs = 0;
-    std::atomic<uint16_t> notifyPort{0};  // the bound notification port
+    std::atomic<uint16_t> notifyPort{0}; // the bound notification port
 };
 
 class sessionService {

@@ -7,7 +7,8 @@ namespace pkisim {
 
 sessionTable::sessionTable(size_t capacity) : capacity(capacity) {}
 
-sessionInfo sessionTable::open(const std::string& appName, int64_t& evicted) {
+sessionInfo sessionTable::open(const std::string& appName, int64_t& evicted)
+{
     std::lock_guard<std::mutex> guard(lock);
     evicted = 0;
     if (sessions.size() >= capacity && !sessions.empty()) {
@@ -26,7 +27,8 @@ sessionInfo sessionTable::open(const std::string& appName, int64_t& evicted) {
     return created.info;
 }
 
-sessionState sessionTable::check(const wire::sessionTicket& ticket) {
+sessionState sessionTable::check(const wire::sessionTicket& ticket)
+{
     std::lock_guard<std::mutex> guard(lock);
     const auto found = sessions.find(ticket.sessionID);
     if (found == sessions.end() || found->second.info.ticket != ticket.ticket)
@@ -35,7 +37,8 @@ sessionState sessionTable::check(const wire::sessionTicket& ticket) {
     return found->second.closing ? sessionState::closing : sessionState::active;
 }
 
-bool sessionTable::markClosing(int64_t sessionID) {
+bool sessionTable::markClosing(int64_t sessionID)
+{
     std::lock_guard<std::mutex> guard(lock);
     const auto found = sessions.find(sessionID);
     if (found == sessions.end() || found->second.closing)
@@ -44,12 +47,14 @@ bool sessionTable::markClosing(int64_t sessionID) {
     return true;
 }
 
-bool sessionTable::end(int64_t sessionID) {
+bool sessionTable::end(int64_t sessionID)
+{
     std::lock_guard<std::mutex> guard(lock);
     return sessions.erase(sessionID) != 0;
 }
 
-std::vector<sessionInfo> sessionTable::list() const {
+std::vector<sessionInfo> sessionTable::list() const
+{
     std::lock_guard<std::mutex> guard(lock);
     std::vector<sessionInfo> all;
     for (const auto& item : sessions)
@@ -58,7 +63,8 @@ std::vector<sessionInfo> sessionTable::list() const {
 }
 
 // 128 random bits as hexadecimal text; called with the lock held.
-std::string sessionTable::newTicket() {
+std::string sessionTable::newTicket()
+{
     std::string ticket;
     for (int i = 0; i < 4; ++i) {
         char part[9];

@@ -15,9 +15,9 @@
 namespace pkisim {
 
 enum class sessionState {
-    unknown,  // never issued, or ended
+    unknown, // never issued, or ended
     active,
-    closing   // closed by the service; only its closing event is still delivered
+    closing // closed by the service; only its closing event is still delivered
 };
 
 class sessionTable {

@@ -30,7 +30,8 @@ constexpr std::chrono::seconds orphanGrace(600);
 constexpr size_t recordBodyBytes = 64u << 20;
 constexpr size_t bodyLimitCeiling = 1u << 30;
 
-options checked(options opts) {
+options checked(options opts)
+{
     if (opts.maxBodyBytes == 0 || opts.maxBodyBytes > bodyLimitCeiling)
         throw std::invalid_argument("pkisim: maxBodyBytes must lie in 1 byte - 1 GiB");
     if (opts.sessionTimeout < 0 || opts.longPollMs < 0)
@@ -38,13 +39,15 @@ options checked(options opts) {
     return opts;
 }
 
-httpLimits bodyLimited(size_t maxBodyBytes) {
+httpLimits bodyLimited(size_t maxBodyBytes)
+{
     httpLimits limits;
     limits.maxBodyBytes = maxBodyBytes;
     return limits;
 }
 
-appRegistry loadApps(const std::string& appsFile) {
+appRegistry loadApps(const std::string& appsFile)
+{
     appRegistry apps;
     if (!appsFile.empty())
         apps.loadFile(appsFile);
@@ -67,7 +70,8 @@ struct server::impl {
           dispatcher(vant, gateway, faults, calls, stopping, opts.verbose),
           http([this](const std::string& body, const peerInfo& peer) { return dispatcher.handle(body, peer); },
                bodyLimited(opts.maxBodyBytes), stopping),
-          requestPort(opts.port) {
+          requestPort(opts.port)
+    {
         settings.timeoutSeconds = opts.sessionTimeout;
         settings.longPollMs = opts.longPollMs;
         settings.notifyPort = opts.notifyPort;
@@ -75,7 +79,8 @@ struct server::impl {
 
     void listen();
     void shutDown();
-    void post(int32_t msgType, const deviceSpec& device, const std::string& what) {
+    void post(int32_t msgType, const deviceSpec& device, const std::string& what)
+    {
         events.post(msgType, deviceEventBody(device, what));
     }
 
@@ -94,7 +99,7 @@ struct server::impl {
     rpcDispatcher dispatcher;
     httpServer http;
     std::unique_ptr<controlChannel> control;
-    std::mutex lifecycle;  // start() and stop()
+    std::mutex lifecycle; // start() and stop()
     std::atomic<bool> isRunning{false};
     // The ports bound by the first start (the notification port is kept in
     // settings, which login reports); later starts bind them again, so that
@@ -102,7 +107,8 @@ struct server::impl {
     std::atomic<uint16_t> requestPort;
 };
 
-void server::impl::listen() {
+void server::impl::listen()
+{
     stopping.reset();
     events.allowWaits();
     try {
@@ -117,7 +123,8 @@ void server::impl::listen() {
     }
 }
 
-void server::impl::shutDown() {
+void server::impl::shutDown()
+{
     stopping.raise();
     events.interruptWaits();
     control.reset();
@@ -126,9 +133,13 @@ void server::impl::shutDown() {
 
 server::server(options opts) : d(std::make_unique<impl>(*this, std::move(opts))) {}
 
-server::~server() { stop(); }
+server::~server()
+{
+    stop();
+}
 
-void server::start() {
+void server::start()
+{
     std::lock_guard<std::mutex> guard(d->lifecycle);
     if (d->isRunning)
         return;
@@ -136,7 +147,8 @@ void server::start() {
     d->isRunning = true;
 }
 
-void server::stop() {
+void server::stop()
+{
     std::lock_guard<std::mutex> guard(d->lifecycle);
     if (!d->isRunning)
         return;
@@ -144,15 +156,28 @@ void server::stop() {
     d->isRunning = false;
 }
 
-bool server::running() const { return d->isRunning; }
+bool server::running() const
+{
+    return d->isRunning;
+}
 
-uint16_t server::port() const { return d->requestPort; }
+uint16_t server::port() const
+{
+    return d->requestPort;
+}
 
-uint16_t server::notifyPort() const { return d->settings.notifyPort; }
+uint16_t server::notifyPort() const
+{
+    return d->settings.notifyPort;
+}
 
-std::vector<deviceSpec> server::devices() const { return d->devices.list(); }
+std::vector<deviceSpec> server::devices() const
+{
+    return d->devices.list();
+}
 
-std::string server::insertDevice(const deviceSpec& spec) {
+std::string server::insertDevice(const deviceSpec& spec)
+{
     const std::string devId = d->devices.insert(spec);
     deviceSpec inserted = spec;
     inserted.devId = devId;
@@ -160,7 +185,8 @@ std::string server::insertDevice(const deviceSpec& spec) {
     return devId;
 }
 
-bool server::removeDevice(const std::string& devId) {
+bool server::removeDevice(const std::string& devId)
+{
     const std::optional<deviceSpec> device = d->devices.find(devId);
     if (!device || !d->devices.remove(devId))
         return false;
@@ -168,7 +194,8 @@ bool server::removeDevice(const std::string& devId) {
     return true;
 }
 
-bool server::modifyDevice(const std::string& devId, const std::string& newLabel) {
+bool server::modifyDevice(const std::string& devId, const std::string& newLabel)
+{
     if (!d->devices.modify(devId, newLabel))
         return false;
     if (const std::optional<deviceSpec> device = d->devices.find(devId))
@@ -176,36 +203,79 @@ bool server::modifyDevice(const std::string& devId, const std::string& newLabel)
     return true;
 }
 
-std::string server::certificatePem(const std::string& devId) const { return d->devices.certificatePem(devId); }
+std::string server::certificatePem(const std::string& devId) const
+{
+    return d->devices.certificatePem(devId);
+}
 
-std::string server::publicKeyPem(const std::string& devId) const { return d->devices.publicKeyPem(devId); }
+std::string server::publicKeyPem(const std::string& devId) const
+{
+    return d->devices.publicKeyPem(devId);
+}
 
-std::vector<sessionInfo> server::sessions() const { return d->sessions.list(); }
+std::vector<sessionInfo> server::sessions() const
+{
+    return d->sessions.list();
+}
 
-bool server::closeSession(int64_t sessionID) { return d->vant.closeSession(sessionID); }
+bool server::closeSession(int64_t sessionID)
+{
+    return d->vant.closeSession(sessionID);
+}
 
-bool server::expireSession(int64_t sessionID) { return d->vant.expireSession(sessionID); }
+bool server::expireSession(int64_t sessionID)
+{
+    return d->vant.expireSession(sessionID);
+}
 
-void server::pushEvent(int32_t msgType, const std::string& jsonBody) { d->events.post(msgType, jsonBody); }
+void server::pushEvent(int32_t msgType, const std::string& jsonBody)
+{
+    d->events.post(msgType, jsonBody);
+}
 
-void server::injectFault(const fault& f) { d->faults.add(f); }
+void server::injectFault(const fault& f)
+{
+    d->faults.add(f);
+}
 
-void server::clearFaults() { d->faults.clear(); }
+void server::clearFaults()
+{
+    d->faults.clear();
+}
 
-std::vector<fault> server::pendingFaults() const { return d->faults.pending(); }
+std::vector<fault> server::pendingFaults() const
+{
+    return d->faults.pending();
+}
 
-std::vector<recordedCall> server::calls() const { return d->calls.snapshot(); }
+std::vector<recordedCall> server::calls() const
+{
+    return d->calls.snapshot();
+}
 
-void server::clearCalls() { d->calls.clear(); }
+void server::clearCalls()
+{
+    d->calls.clear();
+}
 
-std::vector<recordedCall> server::takeCalls() { return d->calls.take(); }
+std::vector<recordedCall> server::takeCalls()
+{
+    return d->calls.take();
+}
 
-uint64_t server::callCount() const { return d->calls.total(); }
+uint64_t server::callCount() const
+{
+    return d->calls.total();
+}
 
-size_t server::openConnections() const { return d->http.openConnections(); }
+size_t server::openConnections() const
+{
+    return d->http.openConnections();
+}
 
 bool server::waitForCalls(const std::function<bool(const std::vector<recordedCall>&)>& pred,
-                          std::chrono::milliseconds timeout) {
+                          std::chrono::milliseconds timeout)
+{
     return d->calls.waitFor(pred, timeout);
 }
 

@@ -10,7 +10,8 @@
 
 namespace pkisim {
 
-stopSignal::stopSignal() {
+stopSignal::stopSignal()
+{
     int ends[2];
     if (pipe2(ends, O_CLOEXEC | O_NONBLOCK) != 0)
         throw std::system_error(errno, std::generic_category(), "pkisim: pipe");
@@ -18,12 +19,14 @@ stopSignal::stopSignal() {
     writeEnd = ends[1];
 }
 
-stopSignal::~stopSignal() {
+stopSignal::~stopSignal()
+{
     close(readEnd);
     close(writeEnd);
 }
 
-void stopSignal::raise() {
+void stopSignal::raise()
+{
     if (up.exchange(true))
         return;
     const char one = 1;
@@ -31,14 +34,16 @@ void stopSignal::raise() {
     [[maybe_unused]] ssize_t n = write(writeEnd, &one, 1);
 }
 
-void stopSignal::reset() {
+void stopSignal::reset()
+{
     char scratch[16];
     while (read(readEnd, scratch, sizeof scratch) > 0) {
     }
     up = false;
 }
 
-bool stopSignal::waitFor(int ms) const {
+bool stopSignal::waitFor(int ms) const
+{
     using clock = std::chrono::steady_clock;
     const auto deadline = clock::now() + std::chrono::milliseconds(ms < 0 ? 0 : ms);
     pollfd p{readEnd, POLLIN, 0};

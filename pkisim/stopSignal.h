@@ -10,7 +10,7 @@ namespace pkisim {
 
 class stopSignal {
 public:
-    stopSignal();  // throws std::system_error when no pipe can be made
+    stopSignal(); // throws std::system_error when no pipe can be made
     ~stopSignal();
     stopSignal(const stopSignal&) = delete;
     stopSignal& operator=(const stopSignal&) = delete;

@@ -4,7 +4,8 @@
 
 namespace pkisim {
 
-int64_t parseInteger(const std::string& text) {
+int64_t parseInteger(const std::string& text)
+{
     size_t used = 0;
     int64_t value = 0;
     try {
@@ -17,7 +18,8 @@ int64_t parseInteger(const std::string& text) {
     return value;
 }
 
-int64_t parseInteger(const std::string& text, int64_t low, int64_t high) {
+int64_t parseInteger(const std::string& text, int64_t low, int64_t high)
+{
     const int64_t value = parseInteger(text);
     if (value < low || value > high)
         throw std::invalid_argument(text + " is outside " + std::to_string(low) + "-" + std::to_string(high));

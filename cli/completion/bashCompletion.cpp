@@ -6,12 +6,15 @@ namespace {
 // The levels are told apart by the command words that lead to them, each
 // preceded by a space: "" is the top, " ctl insert" a nested command.
 struct caseLines {
-    std::string valueOptions;  // case patterns: options that take the next word
-    std::string commandSteps;  // case arms: a command word entering its level
-    std::string wordLists;     // case arms: what completes at each level
+    std::string valueOptions; // case patterns: options that take the next word
+    std::string commandSteps; // case arms: a command word entering its level
+    std::string wordLists;    // case arms: what completes at each level
 };
 
-std::string quoted(const std::string& text) { return "\"" + text + "\""; }
+std::string quoted(const std::string& text)
+{
+    return "\"" + text + "\"";
+}
 
 void appendPattern(std::string& patterns, const std::string& pattern)
 {
@@ -49,8 +52,7 @@ std::string bashScript(const std::string& program, const level& top)
                    "            # the value being typed: file names\n"
                    "            ((i + 1 < COMP_CWORD)) || return 0\n"
                    "            ((i++)) ;;\n";
-    return "# bash completion for " + program + ", written by `" + program + " --bash-completion`\n" +
-           "_" + program +
+    return "# bash completion for " + program + ", written by `" + program + " --bash-completion`\n" + "_" + program +
            "()\n"
            "{\n"
            "    local cur=${COMP_WORDS[COMP_CWORD]} path= words= i\n"

@@ -9,7 +9,7 @@
 namespace completion {
 
 struct option {
-    std::string word;  // as typed: "--port", "-p"
+    std::string word; // as typed: "--port", "-p"
     bool takesValue;
 };
 

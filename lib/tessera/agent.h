@@ -45,40 +45,40 @@ public:
     agent& operator=(const agent&) = delete;
 
     // Life.
-    std::atomic<bool> created{false};  // atomic: between createAgent and releaseAgent
-    std::atomic<bool> running{false};  // atomic: logged in; requests accepted, the listener polls
-    std::atomic<agentNotifyFunc> notifyFunc{nullptr};  // atomic
-    std::atomic<agentRespCB> respCB{nullptr};          // atomic
-    void* notifyParam = nullptr;  // lifecycle: from the first createAgent until releaseAgent
+    std::atomic<bool> created{false};                 // atomic: between createAgent and releaseAgent
+    std::atomic<bool> running{false};                 // atomic: logged in; requests accepted, the listener polls
+    std::atomic<agentNotifyFunc> notifyFunc{nullptr}; // atomic
+    std::atomic<agentRespCB> respCB{nullptr};         // atomic
+    void* notifyParam = nullptr;                      // lifecycle: from the first createAgent until releaseAgent
 
     // Session.
-    tLocker requestLock;  // recursive: one exchange at a time on the request connection
-    std::string appName;  // requestLock: credentials of the last accepted login,
-    std::string appID;    //   for the automatic re-login
+    tLocker requestLock; // recursive: one exchange at a time on the request connection
+    std::string appName; // requestLock: credentials of the last accepted login,
+    std::string appID;   //   for the automatic re-login
     std::string token;
-    int32_t sessionTimeout = 0;  // requestLock: seconds, from the login
-    uint16_t notifyPort = 0;     // requestLock: from the login
+    int32_t sessionTimeout = 0; // requestLock: seconds, from the login
+    uint16_t notifyPort = 0;    // requestLock: from the login
     std::mutex ticketLock;
-    std::shared_ptr<const pkimid::sessionTicket> ticket;  // ticketLock: replaced whole by logins
+    std::shared_ptr<const pkimid::sessionTicket> ticket; // ticketLock: replaced whole by logins
 
     // Connections. The pointers change under connectionLock; a stack itself
     // is used by one exchange at a time: the request connection under
     // requestLock, the notification connection by the listener alone.
     std::mutex connectionLock;
-    std::shared_ptr<rpcStack> requestConnection;  // connectionLock
-    std::shared_ptr<rpcStack> notifyConnection;   // connectionLock; null until the first login
+    std::shared_ptr<rpcStack> requestConnection; // connectionLock
+    std::shared_ptr<rpcStack> notifyConnection;  // connectionLock; null until the first login
 
     // The notification listener (notify.cpp).
     std::mutex listenerLock;
-    std::unique_ptr<tThread> listenerThread;  // listenerLock
-    bool listenerStarted = false;             // listenerLock: started and not on its way out
-    std::function<void()> relogin;            // listenerLock: the session's automatic login
-    std::atomic<bool> reloginActive{false};   // atomic: the listener is logging in again
-    std::mutex pauseLock;                     // with pauseWake: ends the listener's pauses early
+    std::unique_ptr<tThread> listenerThread; // listenerLock
+    bool listenerStarted = false;            // listenerLock: started and not on its way out
+    std::function<void()> relogin;           // listenerLock: the session's automatic login
+    std::atomic<bool> reloginActive{false};  // atomic: the listener is logging in again
+    std::mutex pauseLock;                    // with pauseWake: ends the listener's pauses early
     std::condition_variable pauseWake;
-    std::mutex endLock;                       // with endSignal: the listener's routine has ended
+    std::mutex endLock; // with endSignal: the listener's routine has ended
     std::condition_variable endSignal;
-    bool listenerEnded = true;                // endLock
+    bool listenerEnded = true; // endLock
 
     // The worker of asynchronous requests (asyncReq.cpp); locks of its own.
     reqThreadPool<stRequest> worker;

@@ -140,7 +140,7 @@ void* threadAsyncReq(void* arg)
         try {
             performRequest(m);
         } catch (const abi::__forced_unwind&) {
-            throw;  // thread cancellation must unwind to its end
+            throw; // thread cancellation must unwind to its end
         } catch (...) {
             // An application callback threw: the worker goes on with the next request.
         }

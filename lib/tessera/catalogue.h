@@ -11,9 +11,9 @@
 namespace vant {
 
 struct catalogueEntry {
-    int service;         // PKI_SERVICE value
+    int service; // PKI_SERVICE value
     int32_t msgType;
-    const char* method;  // wire name of the method, e.g. "getContainerType"
+    const char* method; // wire name of the method, e.g. "getContainerType"
 };
 
 // The catalogue, in the order of the lists in tessera_catalogue.h: by

@@ -47,7 +47,7 @@ public:
     com::vant::cbb::pkimid::msgResponse& response;
     const std::shared_ptr<exchangeBuffers>& buffers() const;
 
-    void open();  // throws exchangeFailure
+    void open(); // throws exchangeFailure
     bool isOpen() const;
     void close();
     // Any thread: a pending or later exchange on this stack fails at once.

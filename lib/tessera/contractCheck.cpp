@@ -21,11 +21,11 @@ namespace {
 
 // A class that overrides exactly the listed methods compiles only when each
 // is a method of the interface, and is concrete only when none is missing.
-#define TESSERA_CHECK_SERVICE(interface, methods)                                               \
-    struct interface##Listed : pkimid::interface {                                              \
-        methods(TESSERA_ROUTED, TESSERA_UNROUTED)                                               \
-    };                                                                                          \
-    static_assert(!std::is_abstract_v<interface##Listed>,                                       \
+#define TESSERA_CHECK_SERVICE(interface, methods)         \
+    struct interface##Listed : pkimid::interface {        \
+        methods(TESSERA_ROUTED, TESSERA_UNROUTED)         \
+    };                                                    \
+    static_assert(!std::is_abstract_v<interface##Listed>, \
                   "a method of " #interface " is missing from " #methods " in tessera_catalogue.h");
 
 TESSERA_CHECK_SERVICE(enRollServiceIf, VPKI_METHODS_ENROLL)
@@ -33,8 +33,8 @@ TESSERA_CHECK_SERVICE(devServiceIf, VPKI_METHODS_DEV)
 TESSERA_CHECK_SERVICE(signXServiceIf, VPKI_METHODS_SIGNX)
 TESSERA_CHECK_SERVICE(vmailServiceIf, VPKI_METHODS_VMAIL)
 
-#define TESSERA_CHECK_NOTIFICATION(name, msgType, contractName, meaning)            \
-    static_assert(int{VPKI_NOTIFY_##name} == int{pkimid::enMsgType::contractName},  \
+#define TESSERA_CHECK_NOTIFICATION(name, msgType, contractName, meaning)           \
+    static_assert(int{VPKI_NOTIFY_##name} == int{pkimid::enMsgType::contractName}, \
                   "VPKI_NOTIFY_" #name " differs from enMsgType::" #contractName);
 
 VPKI_NOTIFICATIONS(TESSERA_CHECK_NOTIFICATION)

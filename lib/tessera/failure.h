@@ -10,15 +10,15 @@
 namespace vant {
 
 enum class failKind {
-    cannotConnect,     // nothing accepts connections on the service's port
-    timedOut,          // the reply did not arrive in time
-    interrupted,       // releaseAgent cut the exchange short
-    connectionLost,    // the service closed or reset the connection mid-exchange
-    httpStatus,        // an HTTP status other than 200
-    damagedReply,      // the reply is not a well-formed answer to the call
-    replyTooLarge,     // the reply exceeds what the library accepts
-    serviceException,  // the service answered with an exception
-    untrustedService,  // the service's end belongs to another ordinary user
+    cannotConnect,    // nothing accepts connections on the service's port
+    timedOut,         // the reply did not arrive in time
+    interrupted,      // releaseAgent cut the exchange short
+    connectionLost,   // the service closed or reset the connection mid-exchange
+    httpStatus,       // an HTTP status other than 200
+    damagedReply,     // the reply is not a well-formed answer to the call
+    replyTooLarge,    // the reply exceeds what the library accepts
+    serviceException, // the service answered with an exception
+    untrustedService, // the service's end belongs to another ordinary user
 };
 
 class exchangeFailure : public std::runtime_error {

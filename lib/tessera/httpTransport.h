@@ -25,10 +25,10 @@ namespace vant {
 // The memory of a connection's exchanges. A connection hands it to the one
 // that replaces it; two connections never use it at the same time.
 struct exchangeBuffers {
-    std::string head;     // the request's head, rebuilt for each request
-    std::string request;  // the request body being written
-    std::string reply;    // the reply body being read
-    std::unique_ptr<char[]> input;  // bytes received, before the reply reader takes them
+    std::string head;              // the request's head, rebuilt for each request
+    std::string request;           // the request body being written
+    std::string reply;             // the reply body being read
+    std::unique_ptr<char[]> input; // bytes received, before the reply reader takes them
     // Records of the calls, for the callers of the connection.
     com::vant::cbb::pkimid::msgRequest requestRecord;
     com::vant::cbb::pkimid::msgResponse responseRecord;
@@ -44,7 +44,7 @@ public:
     httpTransport(std::unique_ptr<byteStream> stream, int timeoutMs, std::shared_ptr<exchangeBuffers> buffers);
 
     bool isOpen() const override;
-    void open() override;  // throws exchangeFailure
+    void open() override; // throws exchangeFailure
     void close() override;
 
     void write(const uint8_t* data, uint32_t length);
@@ -79,7 +79,7 @@ private:
     std::string& head;
     std::string& request;
     std::string& reply;
-    std::unique_ptr<char[]>& input;  // bytes from inputStart to inputEnd are not yet taken
+    std::unique_ptr<char[]>& input; // bytes from inputStart to inputEnd are not yet taken
     size_t inputStart = 0;
     size_t inputEnd = 0;
     size_t replyRead = 0;

@@ -22,9 +22,9 @@ struct typeName {
 };
 
 const typeName typeNames[] = {
-    {thrift::T_BOOL, "tf"},   {thrift::T_BYTE, "i8"},    {thrift::T_I16, "i16"},  {thrift::T_I32, "i32"},
-    {thrift::T_I64, "i64"},   {thrift::T_DOUBLE, "dbl"}, {thrift::T_STRUCT, "rec"}, {thrift::T_STRING, "str"},
-    {thrift::T_MAP, "map"},   {thrift::T_LIST, "lst"},   {thrift::T_SET, "set"},
+    {thrift::T_BOOL, "tf"}, {thrift::T_BYTE, "i8"},    {thrift::T_I16, "i16"},    {thrift::T_I32, "i32"},
+    {thrift::T_I64, "i64"}, {thrift::T_DOUBLE, "dbl"}, {thrift::T_STRUCT, "rec"}, {thrift::T_STRING, "str"},
+    {thrift::T_MAP, "map"}, {thrift::T_LIST, "lst"},   {thrift::T_SET, "set"},
 };
 
 const char* nameOf(thrift::TType type)
@@ -134,7 +134,8 @@ TProtocolException unexpected(char wanted, char got)
 } // namespace
 
 jsonProtocol::jsonProtocol(std::shared_ptr<apache::thrift::transport::TTransport> transport)
-    : TVirtualProtocol(transport), out(transport.get())
+    : TVirtualProtocol(transport),
+      out(transport.get())
 {
     writeStack.push_back({context::top, true, false});
     readStack.push_back({context::top, true, false});
@@ -371,7 +372,9 @@ uint32_t jsonProtocol::writeDouble(double value)
     char text[40];
     size_t length = 0;
     separate(writeStack, text, length);
-    const char* special = std::isnan(value) ? "NaN" : std::isinf(value) ? (value < 0 ? "-Infinity" : "Infinity") : nullptr;
+    const char* special = std::isnan(value)   ? "NaN"
+                          : std::isinf(value) ? (value < 0 ? "-Infinity" : "Infinity")
+                                              : nullptr;
     const bool quoted = special != nullptr || inKeyPlace(writeStack);
     if (quoted)
         text[length++] = '"';
@@ -744,8 +747,9 @@ uint32_t jsonProtocol::readDouble(double& value)
     if (peek() == '"') {
         readText(quotedText, true);
         if (quotedText == "NaN" || quotedText == "Infinity" || quotedText == "-Infinity") {
-            value = quotedText == "NaN" ? std::numeric_limits<double>::quiet_NaN()
-                    : quotedText[0] == '-' ? -HUGE_VAL : HUGE_VAL;
+            value = quotedText == "NaN"    ? std::numeric_limits<double>::quiet_NaN()
+                    : quotedText[0] == '-' ? -HUGE_VAL
+                                           : HUGE_VAL;
             return since(start);
         }
         if (!keyPlace)

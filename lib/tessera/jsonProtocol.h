@@ -31,10 +31,7 @@ namespace vant {
 
 class strictRefusal : public apache::thrift::protocol::TProtocolException {
 public:
-    explicit strictRefusal(const std::string& what)
-        : TProtocolException(TProtocolException::INVALID_DATA, what)
-    {
-    }
+    explicit strictRefusal(const std::string& what) : TProtocolException(TProtocolException::INVALID_DATA, what) {}
 };
 
 class jsonProtocol
@@ -129,7 +126,7 @@ private:
     uint32_t written = 0;
     std::vector<context> writeStack;
 
-    const char* begin = nullptr;  // the message being read, lent by the transport
+    const char* begin = nullptr; // the message being read, lent by the transport
     const char* cursor = nullptr;
     const char* end = nullptr;
     std::vector<context> readStack;

@@ -99,10 +99,10 @@ const char* agentLastErrorText(void)
 const char* agentErrorString(int code)
 {
     static const char* const names[] = {
-        "success",        "agent not created",   "not logged in",     "bad argument",
-        "cannot connect", "timed out",           "interrupted",       "connection lost",
-        "HTTP status",    "damaged reply",       "service exception", "reply too large",
-        "login refused",  "service error",       "out of resources",  "untrusted service",
+        "success",        "agent not created", "not logged in",     "bad argument",
+        "cannot connect", "timed out",         "interrupted",       "connection lost",
+        "HTTP status",    "damaged reply",     "service exception", "reply too large",
+        "login refused",  "service error",     "out of resources",  "untrusted service",
     };
     return code >= 0 && code < static_cast<int>(sizeof names / sizeof names[0]) ? names[code] : "unknown error";
 }

@@ -42,7 +42,9 @@ void markEnded(vant::agent& self, bool ended)
 class listener {
 public:
     explicit listener(vant::agent& self, std::function<void()> relogin)
-        : self(self), relogin(std::move(relogin)), lastRelogin(vant::tool::getStartmsec())
+        : self(self),
+          relogin(std::move(relogin)),
+          lastRelogin(vant::tool::getStartmsec())
     {
     }
 
@@ -203,7 +205,7 @@ bool ensureListener(std::function<void()> relogin)
         if (!self.listenerThread)
             return false;
     }
-    self.listenerThread->stop(0);  // joins a run that has ended
+    self.listenerThread->stop(0); // joins a run that has ended
     self.relogin = std::move(relogin);
     markEnded(self, false);
     if (!self.listenerThread->start(threadNotify)) {

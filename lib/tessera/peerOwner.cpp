@@ -112,7 +112,7 @@ peerLookup findRow(const char* path, const std::string& service, const std::stri
     if (!table)
         return peerLookup::tableUnreadable;
     std::string line;
-    std::getline(table, line);  // the heading
+    std::getline(table, line); // the heading
     while (std::getline(table, line)) {
         char local[48];
         char remote[48];

@@ -3,10 +3,10 @@
 #include "agent.h"
 #include "catalogue.h"
 #include "connection.h"
-#include "lastError.h"
-#include "serviceCall.h"
 #include "devService.h"
 #include "enRollService.h"
+#include "lastError.h"
+#include "serviceCall.h"
 #include "signXService.h"
 #include "vmailService.h"
 
@@ -32,15 +32,18 @@ using vmail = pkimid::vmailServiceClient;
 // tessera_catalogue.h: a message type listed twice does not compile, and
 // neither does a listed method that the generated client lacks.
 #define TESSERA_ROUTE(service, method, msgType) \
-    case msgType: return &client::method;
+    case msgType:                               \
+        return &client::method;
 #define TESSERA_NO_ROUTE(service, method)
-#define TESSERA_ROUTES(Client, methods)                                \
-    template <>                                                        \
-    serviceMethod<Client> methodFor<Client>(int32_t msgType)           \
-    {                                                                  \
-        using client = Client;                                         \
-        switch (msgType) { methods(TESSERA_ROUTE, TESSERA_NO_ROUTE) }  \
-        return nullptr;                                                \
+#define TESSERA_ROUTES(Client, methods)                      \
+    template <>                                              \
+    serviceMethod<Client> methodFor<Client>(int32_t msgType) \
+    {                                                        \
+        using client = Client;                               \
+        switch (msgType) {                                   \
+            methods(TESSERA_ROUTE, TESSERA_NO_ROUTE)         \
+        }                                                    \
+        return nullptr;                                      \
     }
 
 TESSERA_ROUTES(enroll, VPKI_METHODS_ENROLL)
@@ -67,9 +70,10 @@ int route(PKI_SERVICE service, const vpkiReq* req, vpkiResp* resp, int reqid)
         }
         tranferReq(stack->request, *req, reqid);
         const auto ticket = currentTicket();
-        const msgResponse& answer = vant::callService<Client>(
-            *stack, vant::serviceWireName(service),
-            [&](Client& client, msgResponse& into) { (client.*method)(into, *ticket, stack->request); });
+        const msgResponse& answer =
+            vant::callService<Client>(*stack, vant::serviceWireName(service), [&](Client& client, msgResponse& into) {
+                (client.*method)(into, *ticket, stack->request);
+            });
         tranferResp(*resp, answer);
         return 1;
     } catch (...) {

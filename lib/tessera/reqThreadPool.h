@@ -34,7 +34,7 @@ public:
     class trdChannel {
     public:
         trdChannel() = default;
-        ~trdChannel() = default;  // stop() must have run first
+        ~trdChannel() = default; // stop() must have run first
         trdChannel(const trdChannel&) = delete;
         trdChannel& operator=(const trdChannel&) = delete;
 
@@ -46,14 +46,14 @@ public:
         int getReqCount();
         void recover(T* r) { pool->freeReq(r); }
 
-        std::atomic<bool> running{false};  // thread exists; worker loops while set
-        std::atomic<bool> busy{false};     // worker holds a request
+        std::atomic<bool> running{false}; // thread exists; worker loops while set
+        std::atomic<bool> busy{false};    // worker holds a request
         reqThreadPool* pool = nullptr;
         void* (*threadFunc)(void*) = nullptr;
         tThread* thread = nullptr;
-        int number = 0;  // tells the channels apart in the thread name
-        vant::tLocker locker;  // guards msgList
-        vant::tSemer semer;    // posted once per pushed message
+        int number = 0;       // tells the channels apart in the thread name
+        vant::tLocker locker; // guards msgList
+        vant::tSemer semer;   // posted once per pushed message
         std::list<msg> msgList;
     };
 
@@ -89,7 +89,7 @@ private:
     std::vector<trdChannel*> channels;
     std::atomic<bool> running{false};
     int channelsMade = 0;
-    vant::tLocker locker;  // guards freeList
+    vant::tLocker locker; // guards freeList
     std::list<T*> freeList;
 };
 
@@ -275,7 +275,7 @@ bool reqThreadPool<T>::sendReq(int type, T& req, void* param)
     *record = std::move(req);
     if (channel->push(type, record, param))
         return true;
-    req = std::move(*record);  // not queued: the caller keeps its request
+    req = std::move(*record); // not queued: the caller keeps its request
     freeReq(record);
     return false;
 }

@@ -19,8 +19,7 @@ std::string failureInFlight()
 
 } // namespace
 
-void logExchange(const rpcStack& stack, const char* service, std::chrono::steady_clock::time_point start,
-                 bool failed)
+void logExchange(const rpcStack& stack, const char* service, std::chrono::steady_clock::time_point start, bool failed)
 {
     const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
     const rpcStack::exchangeSize size = stack.lastExchange();

@@ -17,11 +17,11 @@ namespace vant {
 inline void requireComplete(const com::vant::cbb::pkimid::msgResponse& response)
 {
     const auto& present = response.__isset;
-    const char* missing = !present.respid    ? "respid"
-                          : !present.msgType ? "msgType"
-                          : !present.version ? "version"
-                          : !present.errCode ? "errCode"
-                          : !present.extend  ? "extend"
+    const char* missing = !present.respid     ? "respid"
+                          : !present.msgType  ? "msgType"
+                          : !present.version  ? "version"
+                          : !present.errCode  ? "errCode"
+                          : !present.extend   ? "extend"
                           : !present.jsonBody ? "jsonBody"
                                               : nullptr;
     if (missing != nullptr)
@@ -30,8 +30,7 @@ inline void requireComplete(const com::vant::cbb::pkimid::msgResponse& response)
 
 // For the debug hook: one line per exchange, with its outcome; the failed
 // one is called while the failure is in flight.
-void logExchange(const rpcStack& stack, const char* service, std::chrono::steady_clock::time_point start,
-                 bool failed);
+void logExchange(const rpcStack& stack, const char* service, std::chrono::steady_clock::time_point start, bool failed);
 
 // `call(client, response)` sends one request through a Client of `service`.
 // Returns the connection's response record, whole; throws otherwise.

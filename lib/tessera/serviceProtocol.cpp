@@ -27,7 +27,9 @@ std::string oneLine(const std::string& text)
 
 serviceProtocol::serviceProtocol(std::shared_ptr<thrift::TProtocol> wire, const std::string& service,
                                  std::shared_ptr<callInFlight> call)
-    : TMultiplexedProtocol(wire, service), wire(std::move(wire)), call(std::move(call))
+    : TMultiplexedProtocol(wire, service),
+      wire(std::move(wire)),
+      call(std::move(call))
 {
 }
 

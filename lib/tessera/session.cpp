@@ -58,8 +58,7 @@ bool exchange(Call call, Fill fill)
 // or null.
 const char* unusableSession(const msgResponse& response, loginResult& session)
 {
-    if (!parseLoginResponse(response.jsonBody, session.sessionID, session.ticket, session.timeout,
-                            session.notifyPort))
+    if (!parseLoginResponse(response.jsonBody, session.sessionID, session.ticket, session.timeout, session.notifyPort))
         return "the login answer lacks sessionID, ticket, timeout or notifyPort";
     if (session.ticket.size() > maxTicketLength)
         return "the login answer's ticket is longer than 64 KiB";
@@ -185,14 +184,15 @@ std::string makeLoginText(const char* appName, const char* appID, const char* to
            ",\"token\":" + vant::jsonQuote(token) + "}";
 }
 
-bool parseLoginResponse(const std::string& body, int64_t& sessionID, std::string& ticket,
-                        int32_t& timeout, int32_t& notifyPort)
+bool parseLoginResponse(const std::string& body, int64_t& sessionID, std::string& ticket, int32_t& timeout,
+                        int32_t& notifyPort)
 {
     std::string sessionText;
     std::string timeoutText;
     std::string portText;
-    if (!vant::readStringMembers(body, {{"sessionID", &sessionText}, {"ticket", &ticket},
-                                        {"timeout", &timeoutText}, {"notifyPort", &portText}}))
+    if (!vant::readStringMembers(
+            body,
+            {{"sessionID", &sessionText}, {"ticket", &ticket}, {"timeout", &timeoutText}, {"notifyPort", &portText}}))
         return false;
     sessionID = std::strtoll(sessionText.c_str(), nullptr, 10);
     timeout = leadingInt(timeoutText);

@@ -9,8 +9,8 @@
 // strtoll reads them (timeout and port held to int32's range). False, writing
 // no output, when the body is not a JSON object or one of the four is missing
 // or not a string.
-bool parseLoginResponse(const std::string& body, int64_t& sessionID, std::string& ticket,
-                        int32_t& timeout, int32_t& notifyPort);
+bool parseLoginResponse(const std::string& body, int64_t& sessionID, std::string& ticket, int32_t& timeout,
+                        int32_t& notifyPort);
 
 // The login text: {"appName":...,"appID":...,"token":...} with JSON escaping.
 std::string makeLoginText(const char* appName, const char* appID, const char* token);

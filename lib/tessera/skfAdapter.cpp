@@ -53,9 +53,9 @@ struct decodedSignature {
 };
 
 enum class signOutcome {
-    signedOk,    // `decodedSignature` holds a signature that matches its stated length
-    refused,     // bad arguments, or an answer without a valid signature (the reason recorded)
-    notCarried,  // reqSync did not carry the request (it recorded why)
+    signedOk,   // `decodedSignature` holds a signature that matches its stated length
+    refused,    // bad arguments, or an answer without a valid signature (the reason recorded)
+    notCarried, // reqSync did not carry the request (it recorded why)
 };
 
 signOutcome refusedFor(int code, const char* why)
@@ -120,8 +120,8 @@ signOutcome requestSignature(const char* url, const unsigned char* data, uint32_
 
 // Both shortcuts keep every exception inside: the caller is C code.
 
-extern "C" uint32_t rsaSignData(const char* url, const unsigned char* data, uint32_t dataLen,
-                                unsigned char* signature, uint32_t* signatureLen)
+extern "C" uint32_t rsaSignData(const char* url, const unsigned char* data, uint32_t dataLen, unsigned char* signature,
+                                uint32_t* signatureLen)
 {
     vant::clearLastError();
     try {

@@ -111,8 +111,7 @@ void loopbackSocket::open(deadline by)
         throwIfInterrupted();
         if (err == ETIMEDOUT)
             throw failure(failKind::timedOut, "connecting to the service timed out");
-        throw failure(failKind::cannotConnect,
-                      ("cannot connect to 127.0.0.1:" + std::to_string(port)).c_str(), err);
+        throw failure(failKind::cannotConnect, ("cannot connect to 127.0.0.1:" + std::to_string(port)).c_str(), err);
     }
     int one = 1;
     setsockopt(s, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
@@ -140,9 +139,7 @@ void loopbackSocket::requireTrustedService(int s)
         throw failure(failKind::connectionLost, "the service's end of the connection is not in the socket table");
     case peerLookup::tableUnreadable: {
         static std::once_flag once;
-        std::call_once(once, [] {
-            logLine("/proc/net/tcp cannot be read: the owner of the service is not checked");
-        });
+        std::call_once(once, [] { logLine("/proc/net/tcp cannot be read: the owner of the service is not checked"); });
         return;
     }
     }
@@ -228,7 +225,8 @@ bool loopbackSocket::waitFor(int s, int optName, deadline by, int& appliedMs)
     const int left = millisecondsLeft(by);
     if (left < 0)
         return false;
-    const bool fits = appliedMs >= 0 && (left == 0 ? appliedMs == 0 : appliedMs != 0 && appliedMs <= left + timeoutSlackMs);
+    const bool fits =
+        appliedMs >= 0 && (left == 0 ? appliedMs == 0 : appliedMs != 0 && appliedMs <= left + timeoutSlackMs);
     if (!fits) {
         timeval tv{};
         tv.tv_sec = left / 1000;
@@ -267,7 +265,7 @@ void loopbackSocket::sendAll(const iovec* parts, int count, deadline by)
                 continue;
             throwIfInterrupted();
             if (errno == EAGAIN || errno == EWOULDBLOCK) {
-                sendTimeoutMs = -1;  // cut short by an earlier, shorter time-out
+                sendTimeoutMs = -1; // cut short by an earlier, shorter time-out
                 continue;
             }
             throw failure(failKind::connectionLost, "sending the request failed", errno);
@@ -306,7 +304,7 @@ size_t loopbackSocket::receive(char* buffer, size_t capacity, deadline by)
         if (errno == EINTR)
             continue;
         if (errno == EAGAIN || errno == EWOULDBLOCK) {
-            receiveTimeoutMs = -1;  // cut short by an earlier, shorter time-out
+            receiveTimeoutMs = -1; // cut short by an earlier, shorter time-out
             continue;
         }
         throw failure(failKind::connectionLost, "receiving the reply failed", errno);

@@ -7,10 +7,10 @@
 namespace vant {
 
 struct timings {
-    int requestTimeoutMs = 15000;    // connect, send, and the whole reply, on the request connection
-    int pollPauseMs = 20;            // after each poll of the notification listener
-    int busyPauseMs = 1000;          // after the service answered a poll with "busy"
-    long reloginIntervalMs = 30000;  // at most one automatic login in this time
+    int requestTimeoutMs = 15000;   // connect, send, and the whole reply, on the request connection
+    int pollPauseMs = 20;           // after each poll of the notification listener
+    int busyPauseMs = 1000;         // after the service answered a poll with "busy"
+    long reloginIntervalMs = 30000; // at most one automatic login in this time
 };
 
 // Read when a connection is built and at each pause.

@@ -38,8 +38,8 @@ struct answerLog {
         {
             std::lock_guard<std::mutex> hold(instance.lock);
             index = instance.answers.size();
-            instance.answers.push_back({vpkiAsyncReqId(msg), static_cast<vpkiAsyncMsg*>(msg)->type, param,
-                                        resp->extend, resp->body->getDataString(), agentLastError()});
+            instance.answers.push_back({vpkiAsyncReqId(msg), static_cast<vpkiAsyncMsg*>(msg)->type, param, resp->extend,
+                                        resp->body->getDataString(), agentLastError()});
         }
         if (instance.onAnswer)
             instance.onAnswer(index);
@@ -92,7 +92,7 @@ protected:
 TEST_F(async, eachRequestIsCopiedAtOnceAndAnsweredOnceInOrderByItsId)
 {
     holdTheFirstRequest(300);
-    vpkiReq req;  // one record for all: each is copied when queued
+    vpkiReq req; // one record for all: each is copied when queued
     std::vector<int32_t> ids;
     int params[8];
     const int unknownService = 7;

@@ -14,8 +14,8 @@ struct notifyLog {
         int32_t msgType;
         int32_t errCode;
         int64_t extend;
-        std::string text;  // the fixed-size text field
-        std::string body;  // the whole text
+        std::string text; // the fixed-size text field
+        std::string body; // the whole text
         void* param;
     };
 

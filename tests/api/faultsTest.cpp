@@ -79,9 +79,9 @@ TEST_F(faults, eachMisbehaviourFailsAloneAndQuietlySayingWhy)
         pkisim::fault f = on(what);
         f.status = status;
         f.delayMs = 2 * timeoutMs;
-        f.rawWire = true;  // for the raw reply: the whole stream, announcing 4 GiB
+        f.rawWire = true; // for the raw reply: the whole stream, announcing 4 GiB
         f.message = what == pkisim::fault::rawReply ? "HTTP/1.1 200 OK\r\nContent-Length: 4294967296\r\n\r\n"
-                                                     : "no such device";
+                                                    : "no such device";
         return f;
     };
     const struct {
@@ -167,11 +167,11 @@ TEST_F(faults, aLongLivedConnectionIsRenewedBeforeTheServiceLimit)
 
 // The reply the library expects for getDevInfo on a fresh connection (its
 // first call there is number 1), with `result` as the message's result.
-std::string replyMessage(const std::string& result = soundResult, const char* method = "getDevInfo",
-                         int type = 2, int seqid = 1)
+std::string replyMessage(const std::string& result = soundResult, const char* method = "getDevInfo", int type = 2,
+                         int seqid = 1)
 {
-    return "[1,\"" + std::string(method) + "\"," + std::to_string(type) + "," + std::to_string(seqid) + "," +
-           result + "]";
+    return "[1,\"" + std::string(method) + "\"," + std::to_string(type) + "," + std::to_string(seqid) + "," + result +
+           "]";
 }
 
 // After hand-made bytes the service takes no further call on the connection;
@@ -218,7 +218,7 @@ TEST_F(faults, everyClassOfBadReplyFailsAloneAndSoundOnesPass)
     struct wireCase {
         const char* what;
         std::string bytes;
-        bool wholeStream;  // the bytes are the HTTP stream, not only the body
+        bool wholeStream; // the bytes are the HTTP stream, not only the body
         int paceMs;
         outcome expected;
     };
@@ -239,8 +239,8 @@ TEST_F(faults, everyClassOfBadReplyFailsAloneAndSoundOnesPass)
         {"a reply to another call", replyMessage(soundResult, "getDevInfo", 2, 2), false, 0, failsAtOnce},
         {"a call", replyMessage(soundResult, "getDevInfo", 1), false, 0, failsAtOnce},
         {"a oneway message", replyMessage(soundResult, "getDevInfo", 4), false, 0, failsAtOnce},
-        {"an exception of unknown type",
-         replyMessage("{\"1\":{\"str\":\"x\"},\"2\":{\"i32\":77}}", "getDevInfo", 3), false, 0, failsAtOnce},
+        {"an exception of unknown type", replyMessage("{\"1\":{\"str\":\"x\"},\"2\":{\"i32\":77}}", "getDevInfo", 3),
+         false, 0, failsAtOnce},
         {"a length of 4 GiB", "HTTP/1.1 200 OK\r\nContent-Length: 4294967296\r\n\r\n[1", true, 0, failsAtOnce},
         {"a chunk past the bound", "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n12c00000\r\n[1", true, 0,
          failsAtOnce},

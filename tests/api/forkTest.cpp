@@ -106,7 +106,7 @@ TEST_F(forked, childrenStartWithoutAnAgentAndExitAtOnceWhileTheParentIsMidReques
                 [&] { return !testsupport::callsNamed(*sim, "deviceOperator:getDevices").empty(); }));
             const pid_t child = fork();
             if (child == 0)
-                std::exit(c.child());  // exit() runs the library's exit hook
+                std::exit(c.child()); // exit() runs the library's exit hook
             EXPECT_EQ(childStatus(child, 20s), 0);
             parent.join();
             EXPECT_TRUE(answered);

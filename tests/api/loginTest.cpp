@@ -81,15 +81,15 @@ TEST_F(login, anAcceptedLoginWithoutAUsableSessionFailsCleanly)
     auto session = [](const std::string& ticket, const std::string& port) {
         return "{\"sessionID\":\"5\",\"ticket\":\"" + ticket + "\",\"timeout\":\"30\",\"notifyPort\":\"" + port + "\"}";
     };
-    for (const std::string& body : {std::string("{\"sessionID\":\"5\",\"ticket\":\"t\",\"timeout\":\"30\"}"),
-                                    std::string("{\"sessionID\":5,\"ticket\":\"t\",\"timeout\":\"30\",\"notifyPort\":\"18081\"}"),
-                                    std::string("[]"), std::string("not json"), std::string(),
-                                    session(std::string(64 * 1024 + 1, 't'), "18081"), session("t", "0"),
-                                    session("t", "65536")}) {
+    for (const std::string& body :
+         {std::string("{\"sessionID\":\"5\",\"ticket\":\"t\",\"timeout\":\"30\"}"),
+          std::string("{\"sessionID\":5,\"ticket\":\"t\",\"timeout\":\"30\",\"notifyPort\":\"18081\"}"),
+          std::string("[]"), std::string("not json"), std::string(), session(std::string(64 * 1024 + 1, 't'), "18081"),
+          session("t", "0"), session("t", "65536")}) {
         SCOPED_TRACE(body.substr(0, 80));
         answerLoginWith(VPKI_RESULT_OK, body);
         EXPECT_FALSE(loginDemo());
-        EXPECT_FALSE(getDevicesWorks());  // not logged in: nothing stored
+        EXPECT_FALSE(getDevicesWorks()); // not logged in: nothing stored
     }
 }
 

@@ -114,7 +114,7 @@ TEST_F(notify, eventsSurviveAServiceRestart)
 TEST_F(notify, aLoginReportingAnotherPortMovesTheListenerThere)
 {
     sim->stop();
-    EXPECT_FALSE(logoutAgent());  // the connection stays marked as built
+    EXPECT_FALSE(logoutAgent()); // the connection stays marked as built
     pkisim::options moved;
     moved.notifyPort = 18082;
     replaceService(moved);
@@ -160,7 +160,7 @@ TEST_F(notify, withoutACallbackBusyCostsNoPauseAndTheCursorAdvances)
 {
     releaseAgent();
     sim->clearCalls();
-    vant::g_timings.busyPauseMs = 60000;  // with a callback, the polls below would take minutes
+    vant::g_timings.busyPauseMs = 60000; // with a callback, the polls below would take minutes
     createAndLogin(nullptr, nullptr, nullptr);
     pkisim::fault busy = faultOf(pkisim::fault::notifyErrCode, "vantService:getNotify");
     busy.errCode = VPKI_RESULT_BUSY;
@@ -201,7 +201,7 @@ TEST_F(notify, manyLogoutLoginCyclesLeaveNoThreadsOrMemoryBehind)
     // Sanitizers hold freed memory back on purpose; elsewhere it must stay flat.
     EXPECT_LT(residentKb() - resident, 2048);
 #else
-    cycles(100);  // the leak check at exit sees what is lost
+    cycles(100); // the leak check at exit sees what is lost
     (void)resident;
 #endif
     // The service's threads for closed connections end shortly after; a
@@ -216,7 +216,7 @@ protected:
     pkisim::options serviceOptions() const override
     {
         pkisim::options o;
-        o.sessionTimeout = 0;  // the listener's poll then waits without limit
+        o.sessionTimeout = 0; // the listener's poll then waits without limit
         return o;
     }
 };

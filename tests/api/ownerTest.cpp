@@ -24,8 +24,8 @@ using testsupport::childProcess;
 using testsupport::childResult;
 using testsupport::waitUntil;
 
-constexpr uid_t otherUser = 4242;  // an ordinary account that is not the test's
-constexpr uid_t systemUser = 999;  // below UID_MIN
+constexpr uid_t otherUser = 4242; // an ordinary account that is not the test's
+constexpr uid_t systemUser = 999; // below UID_MIN
 
 // pkisim as `uid` on `port` and `notifyPort`, its control socket in `dir`.
 class serviceAs {
@@ -35,8 +35,9 @@ public:
     {
         const std::string id = std::to_string(uid);
         process = std::make_unique<childProcess>(
-            std::vector<std::string>{"/usr/bin/setpriv", "--reuid=" + id, "--regid=" + id, "--clear-groups", PKISIM_BINARY, "-p",
-                                     std::to_string(port), "-n", std::to_string(notifyPort), "-c", control},
+            std::vector<std::string>{"/usr/bin/setpriv", "--reuid=" + id, "--regid=" + id, "--clear-groups",
+                                     PKISIM_BINARY, "-p", std::to_string(port), "-n", std::to_string(notifyPort), "-c",
+                                     control},
             std::vector<std::string>(), std::string());
         std::string line;
         listening = process->readLine(line, 60s) && line.find("listening") != std::string::npos;
@@ -89,10 +90,10 @@ protected:
     // The in-process service (root) answers the login with `notifyPort`.
     void reportNotifyPort(uint16_t notifyPort)
     {
-        sim->injectFault(testsupport::replyOf(
-            "vantService:login", VPKI_RESULT_OK,
-            "{\"sessionID\":\"1\",\"ticket\":\"t\",\"timeout\":\"30\",\"notifyPort\":\"" +
-                std::to_string(notifyPort) + "\"}"));
+        sim->injectFault(
+            testsupport::replyOf("vantService:login", VPKI_RESULT_OK,
+                                 "{\"sessionID\":\"1\",\"ticket\":\"t\",\"timeout\":\"30\",\"notifyPort\":\"" +
+                                     std::to_string(notifyPort) + "\"}"));
     }
 
     testsupport::tempDir dir;

@@ -40,7 +40,7 @@ TEST_F(routing, everyCataloguedPairReachesItsMethodWithTicketAndFields)
         vpkiReq req;
         const std::string body = "{\"probe\":" + std::to_string(count) + "}";
         fillRequest(req, e->msgType, body, 7, 0x123456789abLL + count);
-        req.reqid = 99;  // the application's own; never sent
+        req.reqid = 99; // the application's own; never sent
         vpkiResp resp;
         sim->clearCalls();
         // A method pkisim lacks would be answered with an exception.
@@ -66,7 +66,7 @@ TEST_F(routing, unlistedMessageTypesAnswerEmptyWithoutACall)
     const struct {
         PKI_SERVICE service;
         int32_t msgType;
-    } unlisted[] = {{DEVSERVICE, 15}, {DEVSERVICE, 41}, {DEVSERVICE, -1}, {ENROLLSERVICE, 16},
+    } unlisted[] = {{DEVSERVICE, 15},    {DEVSERVICE, 41},    {DEVSERVICE, -1},   {ENROLLSERVICE, 16},
                     {ENROLLSERVICE, 31}, {ENROLLSERVICE, 38}, {SIGNXSERVICE, 28}, {VMAILSERVICE, 37}};
     for (const auto& u : unlisted) {
         SCOPED_TRACE(std::to_string(u.service) + "/" + std::to_string(u.msgType));
@@ -150,7 +150,7 @@ TEST_F(routing, theTextFieldWinsOverTheBodyAndTheBodyEndsAtAZeroByte)
     fillRequest(cases[3], VPKI_DEV_getDevices, "");
     withBody(cases[3], longBody);
     fillRequest(cases[4], VPKI_DEV_getDevices, "");
-    std::memset(cases[4].jsonBody, 'x', sizeof cases[4].jsonBody);  // no terminator: read to its end
+    std::memset(cases[4].jsonBody, 'x', sizeof cases[4].jsonBody); // no terminator: read to its end
     const std::string expected[] = {"{\"from\":\"text\"}", "{\"a\":1}", "", longBody, std::string(8192, 'x')};
 
     vpkiResp resp;
@@ -168,7 +168,7 @@ TEST_F(routing, theTextFieldWinsOverTheBodyAndTheBodyEndsAtAZeroByte)
 // (key location names) reach the service as JSON that reads back as given.
 TEST_F(routing, quotesBackslashesAndControlCharactersReachTheServiceIntact)
 {
-    testing::internal::CaptureStdout();  // the refused login says so there
+    testing::internal::CaptureStdout(); // the refused login says so there
     for (const std::string& text : {std::string("a\"b"), std::string("c:\\dir"), std::string("\",\"token\":\"x"),
                                     std::string("line\nnext\ttab\x01\x1f"), std::string("caf\xc3\xa9 /")}) {
         SCOPED_TRACE(text);

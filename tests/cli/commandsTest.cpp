@@ -163,8 +163,8 @@ TEST_F(cliCommands, callReachesTheSameMethodByAnyOfItsNames)
 TEST_F(cliCommands, callCarriesItsFieldsAndLongBodies)
 {
     const std::string longBody = R"({"devID":"SIM-RSA-01","pad":")" + std::string(9000, 'p') + R"("})";
-    const childResult r = tessera({"call", "deviceOperator", "getDevInfo", "-", "--req-version", "3", "--extend=-9"},
-                                  {}, longBody);
+    const childResult r =
+        tessera({"call", "deviceOperator", "getDevInfo", "-", "--req-version", "3", "--extend=-9"}, {}, longBody);
     ASSERT_EQ(r.status, 0) << r.err;
     const auto calls = testsupport::callsNamed(*service, "deviceOperator:getDevInfo");
     ASSERT_EQ(calls.size(), 1u);
@@ -272,8 +272,8 @@ TEST_F(cliCommands, signWritesSignaturesThatVerify)
     EXPECT_EQ(summary["length"], 128);
     std::ifstream written(out, std::ios::binary);
     const std::string block((std::istreambuf_iterator<char>(written)), std::istreambuf_iterator<char>());
-    EXPECT_TRUE(signcheck::eccBlockVerifies(service->certificatePem("SIM-ECC-01"), std::string("\0\x01\x02", 3),
-                                            block));
+    EXPECT_TRUE(
+        signcheck::eccBlockVerifies(service->certificatePem("SIM-ECC-01"), std::string("\0\x01\x02", 3), block));
     std::remove(in.c_str());
     std::remove(out.c_str());
 }

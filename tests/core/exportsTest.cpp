@@ -29,13 +29,20 @@ TEST(exports, onlyTheApiFunctionsAreDefinedEachInItsVersionNode)
     for (size_t end; (end = listing.find('\n', start)) != std::string::npos; start = end + 1)
         symbols.insert(listing.substr(start, end - start));
     const std::set<std::string> api = {
-        "TESSERA_0",                      "TESSERA_0.2",
-        "createAgent@@TESSERA_0",         "loginAgent@@TESSERA_0",
-        "logoutAgent@@TESSERA_0",         "reqSync@@TESSERA_0",
-        "reqAsync@@TESSERA_0",            "releaseAgent@@TESSERA_0",
-        "rsaSignData@@TESSERA_0",         "eccSignData@@TESSERA_0",
-        "agentLastError@@TESSERA_0.2",    "agentLastErrorText@@TESSERA_0.2",
-        "agentErrorString@@TESSERA_0.2",  "setAgentLogger@@TESSERA_0.2",
+        "TESSERA_0",
+        "TESSERA_0.2",
+        "createAgent@@TESSERA_0",
+        "loginAgent@@TESSERA_0",
+        "logoutAgent@@TESSERA_0",
+        "reqSync@@TESSERA_0",
+        "reqAsync@@TESSERA_0",
+        "releaseAgent@@TESSERA_0",
+        "rsaSignData@@TESSERA_0",
+        "eccSignData@@TESSERA_0",
+        "agentLastError@@TESSERA_0.2",
+        "agentLastErrorText@@TESSERA_0.2",
+        "agentErrorString@@TESSERA_0.2",
+        "setAgentLogger@@TESSERA_0.2",
     };
     EXPECT_EQ(symbols, api);
 }

@@ -71,15 +71,15 @@ TEST(peerOwner, bothWaysFindTheOwnerOfIPv4DualStackAndDeferringServices)
 {
     for (int family : {AF_INET, AF_INET6}) {
         for (bool deferAccept : {false, true}) {
-        SCOPED_TRACE(family == AF_INET ? "IPv4" : "dual stack");
-        SCOPED_TRACE(deferAccept ? "deferred accept" : "accepted");
-        connection c(family, deferAccept);
-        ASSERT_TRUE(c.connected);
-        for (auto lookup : {vant::peerOwnerByDiag, vant::peerOwnerByTable}) {
-            uid_t owner = 12345;
-            ASSERT_EQ(lookup(c.client, owner), vant::peerLookup::found);
-            EXPECT_EQ(owner, geteuid());
-        }
+            SCOPED_TRACE(family == AF_INET ? "IPv4" : "dual stack");
+            SCOPED_TRACE(deferAccept ? "deferred accept" : "accepted");
+            connection c(family, deferAccept);
+            ASSERT_TRUE(c.connected);
+            for (auto lookup : {vant::peerOwnerByDiag, vant::peerOwnerByTable}) {
+                uid_t owner = 12345;
+                ASSERT_EQ(lookup(c.client, owner), vant::peerLookup::found);
+                EXPECT_EQ(owner, geteuid());
+            }
         }
     }
 }

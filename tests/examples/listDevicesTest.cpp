@@ -17,8 +17,8 @@ struct run {
     std::vector<std::string> argv;
     bool serviceUp;
     int status;
-    std::vector<std::string> out;  // texts the standard output holds
-    std::string err;               // a text the standard error holds
+    std::vector<std::string> out; // texts the standard output holds
+    std::string err;              // a text the standard error holds
 };
 
 using listDevices = testsupport::serviceTest;

@@ -36,7 +36,7 @@ protected:
     pkisim::options serviceOptions() const override
     {
         pkisim::options o;
-        o.sessionTimeout = 0;  // the listener's poll waits without limit
+        o.sessionTimeout = 0; // the listener's poll waits without limit
         return o;
     }
 };

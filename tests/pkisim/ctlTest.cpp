@@ -12,8 +12,8 @@
 #include <cerrno>
 #include <chrono>
 #include <cstddef>
-#include <cstdlib>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -37,19 +37,22 @@ using testsupport::childResult;
 constexpr auto hangLimit = 60s;
 
 // The pkisim program with `args` and the further environment `env`, its standard streams on pipes.
-std::unique_ptr<childProcess> start(std::vector<std::string> args, const std::vector<std::string>& env = {}) {
+std::unique_ptr<childProcess> start(std::vector<std::string> args, const std::vector<std::string>& env = {})
+{
     args.insert(args.begin(), PKISIM_BINARY);
     return std::make_unique<childProcess>(args, env, std::string());
 }
 
-childResult run(const std::vector<std::string>& args) {
+childResult run(const std::vector<std::string>& args)
+{
     return start(args)->finish(hangLimit);
 }
 
 class simControl : public ::testing::Test {
 protected:
     // Starts the service and reads the ports from its line on standard output.
-    std::unique_ptr<childProcess> startService() {
+    std::unique_ptr<childProcess> startService()
+    {
         auto service = start({"-p", "0", "-n", "0", "-c", control});
         std::string line;
         service->readLine(line, hangLimit);
@@ -62,7 +65,8 @@ protected:
         return service;
     }
 
-    json ctl(std::vector<std::string> args, int expectedStatus = 0) {
+    json ctl(std::vector<std::string> args, int expectedStatus = 0)
+    {
         args.insert(args.begin(), {"ctl", "--control", control});
         const childResult result = run(args);
         EXPECT_EQ(result.status, expectedStatus) << result.out << result.err;
@@ -77,7 +81,8 @@ protected:
     uint16_t notifyPort = 0;
 };
 
-TEST_F(simControl, scriptsDriveDevicesSessionsEventsAndFaults) {
+TEST_F(simControl, scriptsDriveDevicesSessionsEventsAndFaults)
+{
     auto service = startService();
     struct stat info {};
     ASSERT_EQ(stat(control.c_str(), &info), 0);
@@ -126,7 +131,8 @@ TEST_F(simControl, scriptsDriveDevicesSessionsEventsAndFaults) {
     EXPECT_NE(access(control.c_str(), F_OK), 0) << "the control socket is removed";
 }
 
-TEST_F(simControl, refusalsAndUsageErrorsHaveTheirExitStatus) {
+TEST_F(simControl, refusalsAndUsageErrorsHaveTheirExitStatus)
+{
     auto service = startService();
     EXPECT_FALSE(ctl({"remove", "NO-SUCH"}, 1)["ok"]);
     EXPECT_FALSE(ctl({"expire-session", "999"}, 1)["ok"]);
@@ -143,20 +149,22 @@ TEST_F(simControl, refusalsAndUsageErrorsHaveTheirExitStatus) {
     EXPECT_EQ(service->finish(hangLimit).status, 0);
 }
 
-TEST_F(simControl, aStaleControlSocketIsReplaced) {
+TEST_F(simControl, aStaleControlSocketIsReplaced)
+{
     const int stale = socket(AF_UNIX, SOCK_STREAM, 0);
     sockaddr_un address{};
     address.sun_family = AF_UNIX;
     std::strcpy(address.sun_path, control.c_str());
     ASSERT_EQ(bind(stale, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
-    close(stale);  // the file stays, nobody listens
+    close(stale); // the file stays, nobody listens
 
     auto service = startService();
     EXPECT_TRUE(ctl({"status"})["ok"]);
 }
 
 // One datagram from the service, or "" when none comes in time.
-std::string nextDatagram(int fd) {
+std::string nextDatagram(int fd)
+{
     pollfd p{fd, POLLIN, 0};
     char text[256];
     if (poll(&p, 1, static_cast<int>(std::chrono::milliseconds(hangLimit).count())) != 1)
@@ -165,7 +173,8 @@ std::string nextDatagram(int fd) {
     return size > 0 ? std::string(text, static_cast<size_t>(size)) : "";
 }
 
-TEST_F(simControl, aServiceManagerLearnsWhenTheServiceIsReadyAndWhenItStops) {
+TEST_F(simControl, aServiceManagerLearnsWhenTheServiceIsReadyAndWhenItStops)
+{
     const std::string socketPath = dir.path() + "/notify.sock";
     for (const std::string& name : {socketPath, "@pkisim-test-" + std::to_string(getpid())}) {
         SCOPED_TRACE(name);
@@ -185,8 +194,10 @@ TEST_F(simControl, aServiceManagerLearnsWhenTheServiceIsReadyAndWhenItStops) {
         std::string line;
         ASSERT_TRUE(service->readLine(line, hangLimit));
         unsigned request = 0, notify = 0;
-        ASSERT_EQ(std::sscanf(line.c_str(), "pkisim: listening on 127.0.0.1:%u (requests) and 127.0.0.1:%u",
-                              &request, &notify), 2) << line;
+        ASSERT_EQ(std::sscanf(line.c_str(), "pkisim: listening on 127.0.0.1:%u (requests) and 127.0.0.1:%u", &request,
+                              &notify),
+                  2)
+            << line;
         EXPECT_NO_THROW(rawConnection(static_cast<uint16_t>(request)));
         EXPECT_NO_THROW(rawConnection(static_cast<uint16_t>(notify)));
 

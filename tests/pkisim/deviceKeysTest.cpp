@@ -21,24 +21,28 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string readAll(const fs::path& path) {
+std::string readAll(const fs::path& path)
+{
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-void writeAll(const fs::path& path, const std::string& text) {
+void writeAll(const fs::path& path, const std::string& text)
+{
     std::ofstream(path, std::ios::binary) << text;
 }
 
-pkisim::options keysIn(const std::string& dir) {
+pkisim::options keysIn(const std::string& dir)
+{
     pkisim::options opts;
     opts.keyDir = dir;
     return opts;
 }
 
-TEST(simDeviceKeys, aLaterServiceLoadsTheSameKeysAndOnlyTheOwnerReadsThem) {
+TEST(simDeviceKeys, aLaterServiceLoadsTheSameKeysAndOnlyTheOwnerReadsThem)
+{
     const testsupport::tempDir dir;
-    const std::string keyDir = dir.path() + "/keys/nested";  // made on demand
+    const std::string keyDir = dir.path() + "/keys/nested"; // made on demand
     pkisim::server first(keysIn(keyDir));
     first.insertDevice({"usb-1", "usb", "RSA"});
     pkisim::server second(keysIn(keyDir));
@@ -59,7 +63,8 @@ TEST(simDeviceKeys, aLaterServiceLoadsTheSameKeysAndOnlyTheOwnerReadsThem) {
     }
 }
 
-TEST(simDeviceKeys, servicesStartingTogetherAgreeOnTheKeys) {
+TEST(simDeviceKeys, servicesStartingTogetherAgreeOnTheKeys)
+{
     const testsupport::tempDir dir;
     std::unique_ptr<pkisim::server> other;
     std::thread starting([&] { other = std::make_unique<pkisim::server>(keysIn(dir.path())); });
@@ -69,9 +74,12 @@ TEST(simDeviceKeys, servicesStartingTogetherAgreeOnTheKeys) {
         EXPECT_EQ(service.certificatePem(id), other->certificatePem(id)) << id;
 }
 
-TEST(simDeviceKeys, unusableFilesAreReportedAndKept) {
+TEST(simDeviceKeys, unusableFilesAreReportedAndKept)
+{
     const testsupport::tempDir dir;
-    { pkisim::server service(keysIn(dir.path())); }
+    {
+        pkisim::server service(keysIn(dir.path()));
+    }
     const fs::path rsaKey = fs::path(dir.path()) / "SIM-RSA-01.key.pem";
     const fs::path eccCert = fs::path(dir.path()) / "SIM-ECC-01.cert.pem";
     const std::string original = readAll(rsaKey);
@@ -81,14 +89,14 @@ TEST(simDeviceKeys, unusableFilesAreReportedAndKept) {
     EXPECT_THROW(pkisim::server{keysIn(dir.path())}, std::runtime_error);
     EXPECT_EQ(readAll(rsaKey), "not a key");
 
-    writeAll(rsaKey, readAll(fs::path(dir.path()) / "SIM-ECC-01.key.pem"));  // an ECC key where an RSA key belongs
+    writeAll(rsaKey, readAll(fs::path(dir.path()) / "SIM-ECC-01.key.pem")); // an ECC key where an RSA key belongs
     EXPECT_THROW(pkisim::server{keysIn(dir.path())}, std::runtime_error);
 
     writeAll(rsaKey, original);
-    writeAll(eccCert, readAll(fs::path(dir.path()) / "SIM-RSA-01.cert.pem"));  // another key's certificate
+    writeAll(eccCert, readAll(fs::path(dir.path()) / "SIM-RSA-01.cert.pem")); // another key's certificate
     EXPECT_THROW(pkisim::server{keysIn(dir.path())}, std::runtime_error);
 
-    fs::remove(eccCert);  // a missing certificate is made again for the kept key
+    fs::remove(eccCert); // a missing certificate is made again for the kept key
     pkisim::server service(keysIn(dir.path()));
     EXPECT_NE(service.certificatePem("SIM-ECC-01"), eccCertText);
     EXPECT_EQ(readAll(eccCert), service.certificatePem("SIM-ECC-01"));
@@ -98,7 +106,8 @@ TEST(simDeviceKeys, unusableFilesAreReportedAndKept) {
 
 // An ECDSA value shorter than 32 bytes (about one signature in 128) sits
 // right-aligned in its 64-byte field, zeros before it.
-TEST(simDeviceKeys, eccBlocksHoldShortValuesRightAligned) {
+TEST(simDeviceKeys, eccBlocksHoldShortValuesRightAligned)
+{
     ECDSA_SIG* sig = ECDSA_SIG_new();
     BIGNUM* r = BN_new();
     BIGNUM* s = nullptr;
@@ -114,8 +123,10 @@ TEST(simDeviceKeys, eccBlocksHoldShortValuesRightAligned) {
     std::string expected(128, '\0');
     expected[62] = 0x01;
     expected[63] = 0x02;
-    expected.replace(97, 31, "\xFF\xEE\xDD\xCC\xBB\xAA\x99\x88\x77\x66\x55\x44\x33\x22\x11\x00"
-                             "\xFF\xEE\xDD\xCC\xBB\xAA\x99\x88\x77\x66\x55\x44\x33\x22\x11", 31);
+    expected.replace(97, 31,
+                     "\xFF\xEE\xDD\xCC\xBB\xAA\x99\x88\x77\x66\x55\x44\x33\x22\x11\x00"
+                     "\xFF\xEE\xDD\xCC\xBB\xAA\x99\x88\x77\x66\x55\x44\x33\x22\x11",
+                     31);
     EXPECT_EQ(block, expected);
     EXPECT_EQ(pkisim::eccBlockFromDer(pkisim::eccDerFromBlock(block)), block);
 }

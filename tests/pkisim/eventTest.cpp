@@ -21,12 +21,14 @@ constexpr int32_t devOut = wire::enMsgType::enMsg_NotifyerDevOut;
 constexpr int32_t devModify = wire::enMsgType::enMsg_NotifyerDevModify;
 constexpr int32_t sessionClose = wire::enMsgType::enMsg_NotifyerSessionClose;
 
-std::string devIdOf(const wire::msgResponse& event) {
+std::string devIdOf(const wire::msgResponse& event)
+{
     return nlohmann::json::parse(event.jsonBody).value("devID", "");
 }
 
 // The device ids of the events that polling from `cursor` delivers; `cursor` follows the replies.
-std::vector<std::string> drain(serviceClient& client, const wire::sessionTicket& ticket, int64_t& cursor) {
+std::vector<std::string> drain(serviceClient& client, const wire::sessionTicket& ticket, int64_t& cursor)
+{
     std::vector<std::string> devIds;
     for (const wire::msgResponse& event : client.drain(ticket, cursor))
         devIds.push_back(devIdOf(event));
@@ -35,7 +37,8 @@ std::vector<std::string> drain(serviceClient& client, const wire::sessionTicket&
 
 class simEvents : public serviceTest {
 protected:
-    std::string insert(const std::string& devId) {
+    std::string insert(const std::string& devId)
+    {
         pkisim::deviceSpec spec;
         spec.devId = devId;
         spec.keyType = "ECC";
@@ -43,7 +46,8 @@ protected:
     }
 };
 
-TEST_F(simEvents, deviceChangesArriveInOrderWithConsecutiveCursors) {
+TEST_F(simEvents, deviceChangesArriveInOrderWithConsecutiveCursors)
+{
     serviceClient client(service.port());
     const wire::sessionTicket ticket = client.login();
     insert("EV-1");
@@ -79,7 +83,8 @@ TEST_F(simEvents, deviceChangesArriveInOrderWithConsecutiveCursors) {
     EXPECT_EQ(replies[3].extend, replies[2].extend);
 }
 
-TEST_F(simEvents, cursorZeroStartsAtTheSessionsLogin) {
+TEST_F(simEvents, cursorZeroStartsAtTheSessionsLogin)
+{
     insert("BEFORE");
     serviceClient client(service.port());
     const wire::sessionTicket ticket = client.login();
@@ -92,7 +97,8 @@ TEST_F(simEvents, cursorZeroStartsAtTheSessionsLogin) {
     EXPECT_EQ(client.poll(ticket, after.extend).extend, after.extend) << "a real cursor is echoed";
 }
 
-TEST_F(simEvents, aRepeatedPollGetsTheSameEventAndNothingIsRepeatedAfterIt) {
+TEST_F(simEvents, aRepeatedPollGetsTheSameEventAndNothingIsRepeatedAfterIt)
+{
     serviceClient client(service.port());
     const wire::sessionTicket ticket = client.login();
     insert("A");
@@ -108,7 +114,8 @@ TEST_F(simEvents, aRepeatedPollGetsTheSameEventAndNothingIsRepeatedAfterIt) {
     EXPECT_EQ(drain(client, ticket, cursor), std::vector<std::string>{});
 }
 
-TEST(simEventCursor, cursorsFromAnEarlierRunOrBeyondTheNewestAreReplaced) {
+TEST(simEventCursor, cursorsFromAnEarlierRunOrBeyondTheNewestAreReplaced)
+{
     int64_t foreign;
     {
         pkisim::server earlier(freePorts());
@@ -138,7 +145,8 @@ TEST(simEventCursor, cursorsFromAnEarlierRunOrBeyondTheNewestAreReplaced) {
     EXPECT_EQ(reply.extend, newest);
 }
 
-TEST_F(simEvents, closedSessionGetsItsClosingEventThenSessionUnknown) {
+TEST_F(simEvents, closedSessionGetsItsClosingEventThenSessionUnknown)
+{
     serviceClient client(service.port());
     const wire::sessionTicket closing = client.login();
     const wire::sessionTicket other = client.login();
@@ -160,7 +168,8 @@ TEST_F(simEvents, closedSessionGetsItsClosingEventThenSessionUnknown) {
     EXPECT_EQ(drain(client, other, cursor), std::vector<std::string>{"A"});
 }
 
-TEST_F(simEvents, pushedEventsAndRelabelsReachEverySession) {
+TEST_F(simEvents, pushedEventsAndRelabelsReachEverySession)
+{
     serviceClient client(service.port());
     const wire::sessionTicket first = client.login();
     const wire::sessionTicket second = client.login();
@@ -180,7 +189,8 @@ TEST_F(simEvents, pushedEventsAndRelabelsReachEverySession) {
 
 class simLongPoll : public ::testing::Test {
 protected:
-    static pkisim::options withLongPoll() {
+    static pkisim::options withLongPoll()
+    {
         pkisim::options opts = freePorts();
         opts.longPollMs = 60000;
         return opts;
@@ -189,7 +199,8 @@ protected:
     pkisim::server waiting{withLongPoll()};
 };
 
-TEST_F(simLongPoll, anEmptyPollWaitsForTheNextEventAndStopEndsTheWait) {
+TEST_F(simLongPoll, anEmptyPollWaitsForTheNextEventAndStopEndsTheWait)
+{
     waiting.start();
     serviceClient client(waiting.port(), 60000);
     const wire::sessionTicket ticket = client.login();
@@ -220,7 +231,8 @@ TEST_F(simLongPoll, anEmptyPollWaitsForTheNextEventAndStopEndsTheWait) {
     EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(30));
 }
 
-TEST(simEventLog, eventsGoOnceEveryCursorPassedThemAndNeverBeyondCapacity) {
+TEST(simEventLog, eventsGoOnceEveryCursorPassedThemAndNeverBeyondCapacity)
+{
     pkisim::eventLog log(5, std::chrono::seconds(600));
     log.join(1, "app");
     log.join(2, "app");
@@ -240,7 +252,8 @@ TEST(simEventLog, eventsGoOnceEveryCursorPassedThemAndNeverBeyondCapacity) {
     EXPECT_EQ(log.size(), 5u);
 }
 
-TEST(simEventLog, aLostSessionsPlaceGoesToTheNextSessionOfItsApplication) {
+TEST(simEventLog, aLostSessionsPlaceGoesToTheNextSessionOfItsApplication)
+{
     pkisim::eventLog log(100, std::chrono::seconds(600));
     log.join(1, "mail");
     log.join(2, "other");
@@ -251,17 +264,18 @@ TEST(simEventLog, aLostSessionsPlaceGoesToTheNextSessionOfItsApplication) {
     log.lose(1);
     log.post(devIn, "{\"n\":3}");
 
-    log.join(3, "other");  // another application starts at its login
+    log.join(3, "other"); // another application starts at its login
     EXPECT_FALSE(log.poll(3, 0, milliseconds(0)).found);
-    log.join(4, "mail");  // the lost session's application takes over its place
+    log.join(4, "mail"); // the lost session's application takes over its place
     const pkisim::eventLog::pollResult resumed = log.poll(4, 0, milliseconds(0));
     ASSERT_TRUE(resumed.found);
     EXPECT_EQ(resumed.delivered.body, "{\"n\":2}");
-    log.join(5, "mail");  // a place is taken over once
+    log.join(5, "mail"); // a place is taken over once
     EXPECT_FALSE(log.poll(5, 0, milliseconds(0)).found);
 }
 
-TEST_F(simEvents, aSessionLostBeforeItsFirstPollLosesNoEvent) {
+TEST_F(simEvents, aSessionLostBeforeItsFirstPollLosesNoEvent)
+{
     serviceClient client(service.port());
     const wire::sessionTicket lost = client.login();
     ASSERT_TRUE(service.expireSession(lost.sessionID));

@@ -22,14 +22,16 @@ class simFaults : public loggedInTest {
 protected:
     // A getDevices call on a connection of its own: after a failed exchange the
     // client stack is not reused.
-    wire::msgResponse getDevices(int timeoutMs = 10000) {
+    wire::msgResponse getDevices(int timeoutMs = 10000)
+    {
         serviceClient client(service.port(), timeoutMs);
         return client.getDevices(ticket);
     }
 };
 
 // The layer and text of the exception a call ends with, or "answered".
-std::string outcomeOf(const std::function<void()>& call) {
+std::string outcomeOf(const std::function<void()>& call)
+{
     try {
         call();
         return "answered";
@@ -42,7 +44,8 @@ std::string outcomeOf(const std::function<void()>& call) {
     }
 }
 
-TEST_F(simFaults, eachKindReachesTheClientAsItsOwnFailureForOneCall) {
+TEST_F(simFaults, eachKindReachesTheClientAsItsOwnFailureForOneCall)
+{
     auto with = [](pkisim::fault::kind what) {
         pkisim::fault f = faultOf(what);
         f.message = "device unplugged";
@@ -52,14 +55,14 @@ TEST_F(simFaults, eachKindReachesTheClientAsItsOwnFailureForOneCall) {
     };
     const struct {
         pkisim::fault fault;
-        const char* outcome;  // how it starts
+        const char* outcome; // how it starts
     } cases[] = {
         {with(pkisim::fault::exception), "application: device unplugged"},
         {with(pkisim::fault::missingResult), "application: getDevices failed: unknown result"},
         {with(pkisim::fault::malformed), "protocol: "},
         {with(pkisim::fault::httpStatus), "transport: Bad Status"},
         {with(pkisim::fault::dropMidReply), "transport: "},
-        {with(pkisim::fault::silent), "transport: "},  // the client's time-out
+        {with(pkisim::fault::silent), "transport: "}, // the client's time-out
         {with(pkisim::fault::delay), "answered"},
     };
     for (const auto& c : cases) {
@@ -76,7 +79,8 @@ TEST_F(simFaults, eachKindReachesTheClientAsItsOwnFailureForOneCall) {
     }
 }
 
-TEST_F(simFaults, rawRepliesSendTheirBytesAsTheyStandAndPaced) {
+TEST_F(simFaults, rawRepliesSendTheirBytesAsTheyStandAndPaced)
+{
     const std::string head =
         "HTTP/1.1 200 OK\r\nContent-Type: application/x-thrift\r\nContent-Length: 5\r\nConnection: keep-alive\r\n\r\n";
     const std::string wire = "HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\n{}"
@@ -85,11 +89,11 @@ TEST_F(simFaults, rawRepliesSendTheirBytesAsTheyStandAndPaced) {
         bool rawWire;
         int paceMs;
         std::string message;
-        std::string received;  // before the service stops
+        std::string received; // before the service stops
     } cases[] = {
         {false, 30, "12345", head + "12345"},
         {true, 0, wire, wire},
-        {true, 60000, "HTTP/1.1 200 OK\r\n", "H"},  // stop() cuts the pacing short
+        {true, 60000, "HTTP/1.1 200 OK\r\n", "H"}, // stop() cuts the pacing short
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.message + " paced " + std::to_string(c.paceMs));
@@ -117,7 +121,8 @@ TEST_F(simFaults, rawRepliesSendTheirBytesAsTheyStandAndPaced) {
     }
 }
 
-TEST_F(simFaults, pollAndLoginFaultsApplyToPollsAndLoginsOnly) {
+TEST_F(simFaults, pollAndLoginFaultsApplyToPollsAndLoginsOnly)
+{
     pkisim::fault busy = faultOf(pkisim::fault::notifyErrCode, "*");
     busy.errCode = 3;
     service.injectFault(busy);
@@ -136,7 +141,8 @@ TEST_F(simFaults, pollAndLoginFaultsApplyToPollsAndLoginsOnly) {
     EXPECT_EQ(service.sessions().size(), sessions);
 }
 
-TEST_F(simFaults, faultsApplyInInjectionOrderToTheCallsTheyName) {
+TEST_F(simFaults, faultsApplyInInjectionOrderToTheCallsTheyName)
+{
     pkisim::fault twice = faultOf(pkisim::fault::reply);
     twice.count = 2;
     twice.errCode = 50;
@@ -169,7 +175,8 @@ TEST_F(simFaults, faultsApplyInInjectionOrderToTheCallsTheyName) {
     EXPECT_EQ(response.errCode, 0);
 }
 
-TEST_F(simFaults, faultsThatCouldNeverApplyAreRefused) {
+TEST_F(simFaults, faultsThatCouldNeverApplyAreRefused)
+{
     pkisim::fault never = faultOf(pkisim::fault::delay);
     never.count = 0;
     pkisim::fault badStatus = faultOf(pkisim::fault::httpStatus);

@@ -22,9 +22,10 @@ constexpr int manyCalls = 10000;
 #endif
 const std::string payload(64 * 1024, 'k');
 
-pkisim::options fewRecorded() {
+pkisim::options fewRecorded()
+{
     pkisim::options opts = freePorts();
-    opts.recordLimit = 16;  // keeps memory flat over the long run
+    opts.recordLimit = 16; // keeps memory flat over the long run
     return opts;
 }
 
@@ -33,7 +34,8 @@ protected:
     simKeepAlive() : loggedInTest(fewRecorded()) {}
 };
 
-TEST_F(simKeepAlive, tenThousandCallsOf64KiBOnOneConnection) {
+TEST_F(simKeepAlive, tenThousandCallsOf64KiBOnOneConnection)
+{
     // The body is encoded once; the service decodes every one of them.
     const std::string body = versionsBody(ticket, request(0, payload));
     rawConnection raw(service.port());
@@ -46,8 +48,8 @@ TEST_F(simKeepAlive, tenThousandCallsOf64KiBOnOneConnection) {
             break;
     }
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-    std::printf("%d calls of %zu bytes on one connection: %.1f s (%.2f ms per call)\n", answered, body.size(),
-                seconds, 1000 * seconds / manyCalls);
+    std::printf("%d calls of %zu bytes on one connection: %.1f s (%.2f ms per call)\n", answered, body.size(), seconds,
+                1000 * seconds / manyCalls);
     RecordProperty("seconds", std::to_string(seconds));
     ASSERT_EQ(answered, manyCalls);
     for (const pkisim::recordedCall& call : service.calls()) {

@@ -18,7 +18,8 @@ using namespace pkitest;
 
 using simSessions = serviceTest;
 
-TEST_F(simSessions, refusedLoginsOpenNoSession) {
+TEST_F(simSessions, refusedLoginsOpenNoSession)
+{
     serviceClient client(service.port());
     struct {
         wire::msgRequest login;
@@ -28,7 +29,7 @@ TEST_F(simSessions, refusedLoginsOpenNoSession) {
         {loginRequest("other", "demo-app-id", "demo-token"), 2},
         {request(1, R"({"appName":"demo","appID":"demo-app-id"})"), 4},
         {request(1, R"({"appName":"demo","appID":"demo-app-id","token":7})"), 4},
-        {request(1, R"({"appName":"de"mo","appID":"x","token":"y"})"), 4},  // unescaped quote
+        {request(1, R"({"appName":"de"mo","appID":"x","token":"y"})"), 4}, // unescaped quote
         {request(1, "[]"), 4},
         {request(1, ""), 4},
     };
@@ -41,7 +42,8 @@ TEST_F(simSessions, refusedLoginsOpenNoSession) {
     EXPECT_TRUE(service.sessions().empty());
 }
 
-TEST_F(simSessions, unknownForgedOrLoggedOutTicketsAnswerSessionUnknownEverywhere) {
+TEST_F(simSessions, unknownForgedOrLoggedOutTicketsAnswerSessionUnknownEverywhere)
+{
     serviceClient client(service.port());
     const wire::sessionTicket loggedOut = client.login();
     wire::msgResponse response;
@@ -61,7 +63,8 @@ TEST_F(simSessions, unknownForgedOrLoggedOutTicketsAnswerSessionUnknownEverywher
     EXPECT_EQ(service.sessions().size(), 1u);
 }
 
-TEST(simApplications, aBadApplicationsFileIsRefusedAtConstruction) {
+TEST(simApplications, aBadApplicationsFileIsRefusedAtConstruction)
+{
     const testsupport::tempDir dir;
     const std::string path = dir.path() + "/apps.json";
     for (const char* text : {"{}", "[{\"appName\":\"x\"}]", "not json", "[1]"}) {
@@ -75,14 +78,15 @@ TEST(simApplications, aBadApplicationsFileIsRefusedAtConstruction) {
     EXPECT_THROW(pkisim::server service(missing), std::runtime_error);
 }
 
-TEST_F(simSessions, waitForCallsWakesOnTheCallAndItsPredicateMayCallTheServer) {
+TEST_F(simSessions, waitForCallsWakesOnTheCallAndItsPredicateMayCallTheServer)
+{
     std::thread caller([&] { serviceClient(service.port()).login(); });
     EXPECT_TRUE(service.waitForCalls(
         [&](const std::vector<pkisim::recordedCall>& calls) { return !calls.empty() && service.callCount() >= 1; },
         std::chrono::seconds(20)));
     caller.join();
-    EXPECT_FALSE(service.waitForCalls([](const auto& calls) { return calls.size() > 5; },
-                                      std::chrono::milliseconds(50)));
+    EXPECT_FALSE(
+        service.waitForCalls([](const auto& calls) { return calls.size() > 5; }, std::chrono::milliseconds(50)));
 }
 
 } // namespace

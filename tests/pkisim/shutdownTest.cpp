@@ -17,7 +17,8 @@ namespace {
 using namespace pkitest;
 using std::chrono::seconds;
 
-size_t threadCount() {
+size_t threadCount()
+{
     size_t count = 0;
     if (DIR* tasks = opendir("/proc/self/task")) {
         while (const dirent* entry = readdir(tasks))
@@ -29,12 +30,14 @@ size_t threadCount() {
 
 // Sanitizer runtimes start a helper thread with the first thread of the
 // program; the baseline is taken once one has run.
-size_t threadBaseline() {
+size_t threadBaseline()
+{
     std::thread([] {}).join();
     return threadCount();
 }
 
-TEST(simShutdown, stopEndsPendingCallsAndJoinsEveryThread) {
+TEST(simShutdown, stopEndsPendingCallsAndJoinsEveryThread)
+{
     const size_t before = threadBaseline();
     pkisim::options opts = freePorts();
     opts.longPollMs = 600000;
@@ -78,18 +81,19 @@ TEST(simShutdown, stopEndsPendingCallsAndJoinsEveryThread) {
     EXPECT_ANY_THROW(delayed.get());
     EXPECT_ANY_THROW(silent.get());
     try {
-        EXPECT_EQ(polling.get(), 7);  // answered "nothing", or cut off: never left hanging
+        EXPECT_EQ(polling.get(), 7); // answered "nothing", or cut off: never left hanging
     } catch (const apache::thrift::TException&) {
     }
     for (auto& connection : idle)
         EXPECT_TRUE(connection->closedByPeer());
 
-    service->stop();  // a second stop does nothing
+    service->stop(); // a second stop does nothing
     service.reset();
     EXPECT_EQ(threadCount(), before);
 }
 
-TEST(simShutdown, aStoppedServiceStartsAgainOnItsPortsWithItsState) {
+TEST(simShutdown, aStoppedServiceStartsAgainOnItsPortsWithItsState)
+{
     pkisim::server service(freePorts());
     service.start();
     const uint16_t port = service.port();
@@ -107,7 +111,8 @@ TEST(simShutdown, aStoppedServiceStartsAgainOnItsPortsWithItsState) {
     EXPECT_EQ(again.getDevices(ticket).errCode, 0) << "sessions survive a restart";
 }
 
-TEST(simShutdown, aPortInUseFailsTheStartCleanly) {
+TEST(simShutdown, aPortInUseFailsTheStartCleanly)
+{
     const size_t before = threadBaseline();
     pkisim::server holder(freePorts());
     holder.start();
@@ -122,7 +127,8 @@ TEST(simShutdown, aPortInUseFailsTheStartCleanly) {
     EXPECT_EQ(threadCount(), before);
 }
 
-TEST(simShutdown, destroyingARunningServiceStopsIt) {
+TEST(simShutdown, destroyingARunningServiceStopsIt)
+{
     const size_t before = threadBaseline();
     uint16_t port;
     {

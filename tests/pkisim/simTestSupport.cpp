@@ -23,7 +23,8 @@ namespace pkitest {
 
 using namespace apache::thrift;
 
-pkisim::options freePorts() {
+pkisim::options freePorts()
+{
     pkisim::options opts;
     opts.port = 0;
     opts.notifyPort = 0;
@@ -31,7 +32,8 @@ pkisim::options freePorts() {
     return opts;
 }
 
-wire::msgRequest request(int32_t msgType, const std::string& body, int64_t extend, int32_t reqid) {
+wire::msgRequest request(int32_t msgType, const std::string& body, int64_t extend, int32_t reqid)
+{
     wire::msgRequest req;
     req.__set_reqid(reqid);
     req.__set_msgType(msgType);
@@ -41,14 +43,19 @@ wire::msgRequest request(int32_t msgType, const std::string& body, int64_t exten
     return req;
 }
 
-wire::msgRequest loginRequest(const std::string& appName, const std::string& appID, const std::string& token) {
+wire::msgRequest loginRequest(const std::string& appName, const std::string& appID, const std::string& token)
+{
     const nlohmann::json body = {{"appName", appName}, {"appID", appID}, {"token", token}};
     return request(wire::enMsgType::enMsg_Login, body.dump());
 }
 
-wire::msgRequest pollRequest(int64_t cursor) { return request(wire::enMsgType::enMsg_NotifyerStart, "", cursor); }
+wire::msgRequest pollRequest(int64_t cursor)
+{
+    return request(wire::enMsgType::enMsg_NotifyerStart, "", cursor);
+}
 
-wire::sessionTicket ticketOf(const wire::msgResponse& login) {
+wire::sessionTicket ticketOf(const wire::msgResponse& login)
+{
     wire::sessionTicket ticket;
     const nlohmann::json body = nlohmann::json::parse(login.jsonBody, nullptr, false);
     if (body.is_object() && body.contains("sessionID") && body.contains("ticket")) {
@@ -60,7 +67,8 @@ wire::sessionTicket ticketOf(const wire::msgResponse& login) {
 
 namespace {
 
-std::shared_ptr<transport::TTransport> httpTransport(uint16_t port, int timeoutMs) {
+std::shared_ptr<transport::TTransport> httpTransport(uint16_t port, int timeoutMs)
+{
     auto socket = std::make_shared<transport::TSocket>("127.0.0.1", port);
     socket->setConnTimeout(timeoutMs);
     socket->setRecvTimeout(timeoutMs);
@@ -70,7 +78,8 @@ std::shared_ptr<transport::TTransport> httpTransport(uint16_t port, int timeoutM
 }
 
 std::shared_ptr<protocol::TProtocol> multiplexed(const std::shared_ptr<protocol::TProtocol>& json,
-                                                 const std::string& service) {
+                                                 const std::string& service)
+{
     return std::make_shared<protocol::TMultiplexedProtocol>(json, service);
 }
 
@@ -80,23 +89,27 @@ serviceClient::serviceClient(uint16_t port, int timeoutMs)
     : transport(httpTransport(port, timeoutMs)),
       json(std::make_shared<protocol::TJSONProtocol>(transport)),
       vant(multiplexed(json, "vantService")),
-      dev(multiplexed(json, "deviceOperator")) {
+      dev(multiplexed(json, "deviceOperator"))
+{
     transport->open();
 }
 
-wire::sessionTicket serviceClient::login() {
+wire::sessionTicket serviceClient::login()
+{
     wire::msgResponse response;
     vant.login(response, loginRequest());
     return ticketOf(response);
 }
 
-wire::msgResponse serviceClient::poll(const wire::sessionTicket& ticket, int64_t cursor) {
+wire::msgResponse serviceClient::poll(const wire::sessionTicket& ticket, int64_t cursor)
+{
     wire::msgResponse response;
     vant.getNotify(response, ticket, pollRequest(cursor));
     return response;
 }
 
-std::vector<wire::msgResponse> serviceClient::drain(const wire::sessionTicket& ticket, int64_t& cursor) {
+std::vector<wire::msgResponse> serviceClient::drain(const wire::sessionTicket& ticket, int64_t& cursor)
+{
     std::vector<wire::msgResponse> events;
     for (;;) {
         wire::msgResponse reply = poll(ticket, cursor);
@@ -107,32 +120,40 @@ std::vector<wire::msgResponse> serviceClient::drain(const wire::sessionTicket& t
     }
 }
 
-wire::msgResponse serviceClient::getDevices(const wire::sessionTicket& ticket, const std::string& body) {
+wire::msgResponse serviceClient::getDevices(const wire::sessionTicket& ticket, const std::string& body)
+{
     wire::msgResponse response;
     dev.getDevices(response, ticket, request(16, body));
     return response;
 }
 
-void serviceClient::close() { transport->close(); }
+void serviceClient::close()
+{
+    transport->close();
+}
 
-std::string versionsBody(const wire::sessionTicket& ticket, const wire::msgRequest& req) {
+std::string versionsBody(const wire::sessionTicket& ticket, const wire::msgRequest& req)
+{
     memoryStub<wire::vantServiceClient> stub("vantService");
     return stub.body([&](wire::vantServiceClient& c) { c.send_getVersions(ticket, req); });
 }
 
-wire::msgResponse readVersionsReply(const std::string& reply) {
+wire::msgResponse readVersionsReply(const std::string& reply)
+{
     memoryStub<wire::vantServiceClient> stub("vantService");
     wire::msgResponse response;
     stub.read(reply, [&](wire::vantServiceClient& c) { c.recv_getVersions(response); });
     return response;
 }
 
-std::string postHead(size_t length, const std::string& extraHeaders) {
+std::string postHead(size_t length, const std::string& extraHeaders)
+{
     return "POST / HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Type: application/x-thrift\r\nContent-Length: " +
            std::to_string(length) + "\r\n" + extraHeaders + "\r\n";
 }
 
-rawConnection::rawConnection(uint16_t port) {
+rawConnection::rawConnection(uint16_t port)
+{
     fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     sockaddr_in address{};
     address.sin_family = AF_INET;
@@ -144,9 +165,13 @@ rawConnection::rawConnection(uint16_t port) {
     }
 }
 
-rawConnection::~rawConnection() { ::close(fd); }
+rawConnection::~rawConnection()
+{
+    ::close(fd);
+}
 
-bool rawConnection::send(const std::string& bytes) {
+bool rawConnection::send(const std::string& bytes)
+{
     size_t done = 0;
     while (done < bytes.size()) {
         const ssize_t sent = ::send(fd, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL);
@@ -157,12 +182,14 @@ bool rawConnection::send(const std::string& bytes) {
     return true;
 }
 
-bool rawConnection::sendPost(const std::string& body, const std::string& extraHeaders) {
+bool rawConnection::sendPost(const std::string& body, const std::string& extraHeaders)
+{
     return send(postHead(body.size(), extraHeaders) + body);
 }
 
 // Receives more bytes into `pending`; false on close, error or time-out.
-bool rawConnection::fill(int timeoutMs) {
+bool rawConnection::fill(int timeoutMs)
+{
     pollfd p{fd, POLLIN, 0};
     if (poll(&p, 1, timeoutMs) <= 0)
         return false;
@@ -174,7 +201,8 @@ bool rawConnection::fill(int timeoutMs) {
     return true;
 }
 
-bool rawConnection::readReply(httpResponse& reply, int timeoutMs) {
+bool rawConnection::readReply(httpResponse& reply, int timeoutMs)
+{
     size_t headEnd;
     while ((headEnd = pending.find("\r\n\r\n")) == std::string::npos)
         if (!fill(timeoutMs))
@@ -204,7 +232,8 @@ bool rawConnection::readReply(httpResponse& reply, int timeoutMs) {
     return true;
 }
 
-std::string rawConnection::readBytes(size_t count, int timeoutMs) {
+std::string rawConnection::readBytes(size_t count, int timeoutMs)
+{
     while (pending.size() < count && fill(timeoutMs))
         continue;
     const std::string bytes = pending.substr(0, count);
@@ -212,7 +241,8 @@ std::string rawConnection::readBytes(size_t count, int timeoutMs) {
     return bytes;
 }
 
-bool rawConnection::closedByPeer(int timeoutMs) {
+bool rawConnection::closedByPeer(int timeoutMs)
+{
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     pollfd p{fd, POLLIN, 0};
     char chunk[4096];
@@ -226,14 +256,16 @@ bool rawConnection::closedByPeer(int timeoutMs) {
     }
 }
 
-uint16_t rawConnection::localPort() const {
+uint16_t rawConnection::localPort() const
+{
     sockaddr_in address{};
     socklen_t size = sizeof address;
     getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size);
     return ntohs(address.sin_port);
 }
 
-void loggedInTest::SetUp() {
+void loggedInTest::SetUp()
+{
     serviceTest::SetUp();
     ticket = serviceClient(service.port()).login();
 }

@@ -74,16 +74,20 @@ public:
           in(std::make_shared<apache::thrift::transport::TMemoryBuffer>()),
           stub(std::make_shared<apache::thrift::protocol::TJSONProtocol>(in),
                std::make_shared<apache::thrift::protocol::TMultiplexedProtocol>(
-                   std::make_shared<apache::thrift::protocol::TJSONProtocol>(out), service)) {}
+                   std::make_shared<apache::thrift::protocol::TJSONProtocol>(out), service))
+    {
+    }
 
     // The body of the call that `send` makes (a send_ function of the client).
-    std::string body(const std::function<void(client&)>& send) {
+    std::string body(const std::function<void(client&)>& send)
+    {
         out->resetBuffer();
         send(stub);
         return out->getBufferAsString();
     }
     // Reads a reply body with a recv_ function of the client.
-    void read(const std::string& reply, const std::function<void(client&)>& receive) {
+    void read(const std::string& reply, const std::function<void(client&)>& receive)
+    {
         in->resetBuffer(reinterpret_cast<uint8_t*>(const_cast<char*>(reply.data())),
                         static_cast<uint32_t>(reply.size()), apache::thrift::transport::TMemoryBuffer::COPY);
         receive(stub);
@@ -103,7 +107,7 @@ wire::msgResponse readVersionsReply(const std::string& reply);
 
 struct httpResponse {
     int status = 0;
-    std::map<std::string, std::string> headers;  // names in lower case
+    std::map<std::string, std::string> headers; // names in lower case
     std::string body;
 };
 

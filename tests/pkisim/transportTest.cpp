@@ -15,7 +15,8 @@ using apache::thrift::TApplicationException;
 
 constexpr size_t smallBodyLimit = 4096;
 
-pkisim::options smallBodies() {
+pkisim::options smallBodies()
+{
     pkisim::options opts = freePorts();
     opts.maxBodyBytes = smallBodyLimit;
     return opts;
@@ -28,7 +29,8 @@ protected:
     std::string versions() { return versionsBody(ticket, request(0, "")); }
 
     // Sends a Thrift body and reads the application exception its reply carries.
-    TApplicationException exceptionFor(const std::string& body) {
+    TApplicationException exceptionFor(const std::string& body)
+    {
         rawConnection raw(service.port());
         EXPECT_TRUE(raw.sendPost(body));
         httpResponse reply;
@@ -49,7 +51,8 @@ protected:
     }
 };
 
-TEST_F(simTransport, malformedOrRefusedHttpIsAnsweredAndTheConnectionClosed) {
+TEST_F(simTransport, malformedOrRefusedHttpIsAnsweredAndTheConnectionClosed)
+{
     const std::string body = versions();
     struct {
         std::string bytes;
@@ -83,7 +86,8 @@ TEST_F(simTransport, malformedOrRefusedHttpIsAnsweredAndTheConnectionClosed) {
     EXPECT_EQ(client.getDevices(ticket).errCode, 0);
 }
 
-TEST_F(simTransport, unknownNamesAndBadMessagesGetApplicationExceptions) {
+TEST_F(simTransport, unknownNamesAndBadMessagesGetApplicationExceptions)
+{
     const std::string versionsCall = versions();
     auto renamed = [&](const std::string& name) {
         std::string body = versionsCall;
@@ -100,12 +104,13 @@ TEST_F(simTransport, unknownNamesAndBadMessagesGetApplicationExceptions) {
     EXPECT_EQ(exceptionFor(R"([1,"vantService:getVersions",2,0,{}])").getType(),
               TApplicationException::INVALID_MESSAGE_TYPE);
     std::string deep = R"([1,"deviceOperator:getDevices",1,0,{"3":)";
-    for (int i = 0; i < 300; ++i)  // far beyond the reader's nesting limit
+    for (int i = 0; i < 300; ++i) // far beyond the reader's nesting limit
         deep += R"({"rec":{"1":)";
     EXPECT_EQ(exceptionFor(deep).getType(), TApplicationException::PROTOCOL_ERROR);
 }
 
-TEST_F(simTransport, argumentsOfAnotherTypeAreSkippedLikeTheGeneratedCodeDoes) {
+TEST_F(simTransport, argumentsOfAnotherTypeAreSkippedLikeTheGeneratedCodeDoes)
+{
     // The ticket arrives as a string: it is skipped, so the call has no session.
     rawConnection raw(service.port());
     raw.sendPost(R"([1,"deviceOperator:getDevices",1,0,{"1":{"str":"x"},"2":{"rec":{"1":{"i32":5}}}}])");
@@ -119,7 +124,8 @@ TEST_F(simTransport, argumentsOfAnotherTypeAreSkippedLikeTheGeneratedCodeDoes) {
     EXPECT_FALSE(service.calls().back().hasTicket);
 }
 
-TEST_F(simTransport, keepAliveFollowsHttpRules) {
+TEST_F(simTransport, keepAliveFollowsHttpRules)
+{
     const std::string body = versions();
     {
         // Two requests in one write are answered in order.
@@ -141,9 +147,8 @@ TEST_F(simTransport, keepAliveFollowsHttpRules) {
         ASSERT_TRUE(raw.readReply(final));
         EXPECT_EQ(final.status, 200);
     }
-    for (const std::string& head :
-         {"POST / HTTP/1.0\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n",
-          postHead(body.size(), "Connection: close\r\n")}) {
+    for (const std::string& head : {"POST / HTTP/1.0\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n",
+                                    postHead(body.size(), "Connection: close\r\n")}) {
         rawConnection raw(service.port());
         raw.send(head + body);
         httpResponse reply;
@@ -153,7 +158,8 @@ TEST_F(simTransport, keepAliveFollowsHttpRules) {
     }
 }
 
-TEST_F(simTransport, clientsThatLeaveMidRequestFreeTheirThreads) {
+TEST_F(simTransport, clientsThatLeaveMidRequestFreeTheirThreads)
+{
     {
         rawConnection idle(service.port());
         rawConnection halfHead(service.port());

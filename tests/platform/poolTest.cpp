@@ -32,7 +32,7 @@ struct recordingPool : reqThreadPool<request> {
     std::atomic<pid_t> workerTid{0};
     std::atomic<bool> stopFromWorker{false};
 
-    ~recordingPool() override { uinit(); }  // before the members the worker uses go
+    ~recordingPool() override { uinit(); } // before the members the worker uses go
 
     size_t handledCount()
     {
@@ -55,7 +55,7 @@ void* recordingWorker(void* arg)
     reqThreadPool<request>::msg m{};
     while (channel->running && channel->pop(m) && m.req != nullptr) {
         if (pool->stopFromWorker)
-            pool->uinit();  // ignored: the worker would wait for itself
+            pool->uinit(); // ignored: the worker would wait for itself
         {
             std::lock_guard<std::mutex> hold(pool->lock);
             pool->handled.push_back(m.req->value);
@@ -97,7 +97,8 @@ TEST(pool, everyAcceptedRequestIsHandledWhenStoppedWhileSending)
 TEST(pool, workerKeepsServingAfterWakingToAnEmptyQueue)
 {
     // A handler without SA_RESTART, so that the signal cuts the wait short.
-    struct sigaction quiet {}, previous {};
+    struct sigaction quiet {
+    }, previous{};
     quiet.sa_handler = [](int) {};
     sigaction(SIGUSR1, &quiet, &previous);
 

@@ -25,8 +25,14 @@ std::string decodeToArray(const std::string& text)
 TEST(base64, encodesWithTheStandardAlphabetAndPadding)
 {
     const std::pair<std::string, std::string> cases[] = {
-        {"", ""},         {"f", "Zg=="}, {"fo", "Zm8="}, {"foo", "Zm9v"}, {"foobar", "Zm9vYmFy"},
-        {std::string("\x00\x01\x02", 3), "AAEC"}, {"\xff\xff\xff", "////"}, {"\xfb\xff", "+/8="},
+        {"", ""},
+        {"f", "Zg=="},
+        {"fo", "Zm8="},
+        {"foo", "Zm9v"},
+        {"foobar", "Zm9vYmFy"},
+        {std::string("\x00\x01\x02", 3), "AAEC"},
+        {"\xff\xff\xff", "////"},
+        {"\xfb\xff", "+/8="},
     };
     for (const auto& c : cases)
         EXPECT_EQ(encode(c.first), c.second) << c.second;
@@ -37,7 +43,7 @@ TEST(base64, decodersFollowTheLengthAndPaddingRules)
     const struct {
         const char* what;
         std::string text;
-        std::string bytes;  // "<refused>" when the array decoder refuses the text
+        std::string bytes; // "<refused>" when the array decoder refuses the text
     } cases[] = {
         {"empty text", "", "<refused>"},
         {"three characters", "Zg=", "<refused>"},

@@ -108,9 +108,8 @@ TEST_F(signService, signaturesOfBothKeyTypesVerifyAgainstTheDeviceCertificate)
         for (size_t i = 0; i < length; ++i)
             data[i] = static_cast<char>(i * 7 + 1);
         outputs rsa, ecc;
-        const unsigned char* bytes = length == 0 ? nullptr : bytesOf(data);  // null is fine with no data
-        ASSERT_EQ(rsaSignData(keyOf(rsaDevice).c_str(), bytes, length, rsa.signature, &rsa.signatureLen),
-                  VPKI_SIGN_OK);
+        const unsigned char* bytes = length == 0 ? nullptr : bytesOf(data); // null is fine with no data
+        ASSERT_EQ(rsaSignData(keyOf(rsaDevice).c_str(), bytes, length, rsa.signature, &rsa.signatureLen), VPKI_SIGN_OK);
         EXPECT_EQ(rsa.signatureLen, 256u);
         EXPECT_TRUE(signcheck::rsaVerifies(service->certificatePem(rsaDevice), data, rsa.bytes(256)));
         ASSERT_EQ(eccSign(keyOf(eccDevice), data, ecc), VPKI_SIGN_OK);
@@ -199,7 +198,7 @@ TEST_F(signService, aShortSignatureIsReturnedAsSentAndALongOneNeverPastTheEccBlo
     ASSERT_EQ(eccSign(keyOf(eccDevice), "abc", ecc), VPKI_SIGN_OK);
     EXPECT_EQ(ecc.bytes(129), std::string("\x00\x01\x02", 3) + std::string(125, '\0') + "\xA5");
 
-    const std::string longBlock = std::string(172, 'A') + "AA==";  // 130 bytes
+    const std::string longBlock = std::string(172, 'A') + "AA=="; // 130 bytes
     answerTwiceWith(R"({"strSignature":")" + longBlock + R"(","strSignLen":"130"})");
     outputs tooLong;
     EXPECT_EQ(eccSign(keyOf(eccDevice), "abc", tooLong), VPKI_SIGN_FAILED);

@@ -71,8 +71,7 @@ std::string derFromBlock(const std::string& block)
 }
 
 // The signature in the device format for the certificate key's kind.
-bool certificateKeyVerifies(const std::string& pem, int keyType, const std::string& data,
-                            const std::string& signature)
+bool certificateKeyVerifies(const std::string& pem, int keyType, const std::string& data, const std::string& signature)
 {
     const pkey key = certificateKey(pem);
     if (!key || EVP_PKEY_base_id(key.get()) != keyType)

@@ -72,8 +72,8 @@ childProcess::childProcess(const std::vector<std::string>& argv, const std::vect
     posix_spawn_file_actions_adddup2(&actions, errPipe[1], 2);
     std::vector<std::string> args = argv;
     std::vector<std::string> environment = childEnvironment(env);
-    const int spawned = posix_spawn(&pid, args[0].c_str(), &actions, nullptr, pointers(args).data(),
-                                    pointers(environment).data());
+    const int spawned =
+        posix_spawn(&pid, args[0].c_str(), &actions, nullptr, pointers(args).data(), pointers(environment).data());
     posix_spawn_file_actions_destroy(&actions);
     close(in[0]);
     close(outPipe[1]);

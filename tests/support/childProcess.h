@@ -13,7 +13,7 @@
 namespace testsupport {
 
 struct childResult {
-    int status = -1;  // exit status; 128 + n when ended by signal n; -1 when it had to be killed
+    int status = -1; // exit status; 128 + n when ended by signal n; -1 when it had to be killed
     std::string out;
     std::string err;
 };
@@ -23,9 +23,8 @@ public:
     // Starts argv[0] with argv, the parent's environment without variables
     // starting with "TESSERA_", plus `env` ("NAME=value" entries), and
     // `input` on standard input (then closed).
-    childProcess(const std::vector<std::string>& argv, const std::vector<std::string>& env,
-                 const std::string& input);
-    ~childProcess();  // kills a child that still runs
+    childProcess(const std::vector<std::string>& argv, const std::vector<std::string>& env, const std::string& input);
+    ~childProcess(); // kills a child that still runs
     childProcess(const childProcess&) = delete;
     childProcess& operator=(const childProcess&) = delete;
 
@@ -44,7 +43,7 @@ private:
     pid_t pid = -1;
     int outFd = -1;
     int errFd = -1;
-    std::string out;  // standard output not yet taken by readLine
+    std::string out; // standard output not yet taken by readLine
     std::string err;
 };
 

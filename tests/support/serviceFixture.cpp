@@ -38,8 +38,7 @@ void poisonResponse(vpkiResp& resp)
 bool isPoisoned(const vpkiResp& resp)
 {
     return resp.respid == -11 && resp.msgType == -12 && resp.version == -13 && resp.errCode == -14 &&
-           resp.extend == -15 && std::strcmp(resp.jsonBody, "untouched") == 0 &&
-           resp.body->getDataString() == "abc";
+           resp.extend == -15 && std::strcmp(resp.jsonBody, "untouched") == 0 && resp.body->getDataString() == "abc";
 }
 
 void serviceTest::SetUp()

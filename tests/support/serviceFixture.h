@@ -21,8 +21,7 @@ using namespace std::chrono_literals;
 namespace testsupport {
 
 // A request record filled in one call.
-void fillRequest(vpkiReq& req, int32_t msgType, const std::string& json, int32_t version = 1,
-                 int64_t extend = 0);
+void fillRequest(vpkiReq& req, int32_t msgType, const std::string& json, int32_t version = 1, int64_t extend = 0);
 
 // getDevices through reqSync; true when the service answered errCode 0.
 bool getDevicesWorks();

@@ -10,7 +10,7 @@ namespace testsupport {
 // A fresh empty directory, removed with everything in it at destruction.
 class tempDir {
 public:
-    tempDir();  // throws std::runtime_error when none can be made
+    tempDir(); // throws std::runtime_error when none can be made
     ~tempDir();
     tempDir(const tempDir&) = delete;
     tempDir& operator=(const tempDir&) = delete;

@@ -9,8 +9,7 @@ namespace testsupport {
 
 // Polls `condition` until it holds or `timeout` passes; returns whether it
 // held. The timeout only ends a wait for something that never comes.
-bool waitUntil(const std::function<bool()>& condition,
-               std::chrono::milliseconds timeout = std::chrono::seconds(20));
+bool waitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout = std::chrono::seconds(20));
 
 } // namespace testsupport
 
