@@ -14,4 +14,4 @@ $SUDO apt-get install -y -q --no-install-recommends \
     nlohmann-json3-dev libssl-dev openssl jq \
     googletest libgtest-dev libgmock-dev libbenchmark-dev \
     binutils procps iproute2 util-linux ccache ca-certificates \
-    scdoc doxygen abigail-tools lintian dpkg-dev fakeroot file
+    scdoc doxygen clang-format abigail-tools lintian dpkg-dev fakeroot file
