@@ -7,17 +7,9 @@
 # usage: scripts/check-install.sh PREFIX     (the tree's prefix: DIR or ROOT/usr)
 set -eu
 cd "$(dirname "$0")/.."
-. ./scripts/pkisim-start.sh
+. ./scripts/pkisim-background.sh
 prefix=$(cd "${1:?usage: $0 PREFIX}" && pwd)
 work=$(mktemp -d /tmp/tessera-install-check.XXXXXX)
-pkisim_pid=""
-stop_pkisim() {
-    if [ -n "$pkisim_pid" ]; then
-        kill -TERM "$pkisim_pid" 2>/dev/null || true
-        wait "$pkisim_pid" 2>/dev/null || true
-        pkisim_pid=""
-    fi
-}
 trap 'stop_pkisim; rm -rf "$work"' EXIT INT TERM
 
 say() { printf '== %s\n' "$*"; }

@@ -6,7 +6,7 @@
 # --no-install skips the package installation (it is already done).
 set -eu
 cd "$(dirname "$0")/.."
-. ./scripts/pkisim-start.sh
+. ./scripts/pkisim-background.sh
 
 say() { printf '\n== %s\n' "$*"; }
 
@@ -18,14 +18,6 @@ cmake -S . -B build -DTESSERA_WERROR=ON >/dev/null
 cmake --build build -j"$(nproc 2>/dev/null || echo 2)" --target pkisim tessera_cli list-devices
 
 work=$(mktemp -d /tmp/tessera-demo.XXXXXX)
-pkisim_pid=""
-stop_pkisim() {
-    if [ -n "$pkisim_pid" ]; then
-        kill -TERM "$pkisim_pid" 2>/dev/null || true
-        wait "$pkisim_pid" 2>/dev/null || true
-        pkisim_pid=""
-    fi
-}
 trap 'stop_pkisim; rm -rf "$work"' EXIT INT TERM
 
 say "Starting pkisim on 127.0.0.1:18080"

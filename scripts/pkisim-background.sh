@@ -1,5 +1,8 @@
 # Sourced by the scripts that run pkisim in the background.
 #
+# stop_pkisim: stops the pkisim that start_pkisim started, if any, and waits
+# for it to end; safe to call more than once.
+#
 # start_pkisim OUTPUT_FILE PKISIM [ARGUMENTS...]: starts PKISIM with its
 # output in OUTPUT_FILE, sets pkisim_pid, and waits for the line it prints
 # once it listens (key generation takes a moment). Exits the script when it
@@ -19,4 +22,13 @@ start_pkisim() {
         fi
         sleep 0.1
     done
+}
+
+pkisim_pid=""
+stop_pkisim() {
+    if [ -n "$pkisim_pid" ]; then
+        kill -TERM "$pkisim_pid" 2>/dev/null || true
+        wait "$pkisim_pid" 2>/dev/null || true
+        pkisim_pid=""
+    fi
 }
