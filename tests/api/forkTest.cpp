@@ -77,6 +77,8 @@ protected:
 TEST_F(forked, childrenStartWithoutAnAgentAndExitAtOnceWhileTheParentIsMidRequest)
 {
     createAndLogin();
+    ASSERT_TRUE(testsupport::waitUntil(
+        [&] { return !testsupport::callsNamed(*sim, "vantService:getNotify").empty(); })); // the long poll
     const struct {
         const char* what;
         std::function<int()> child;
