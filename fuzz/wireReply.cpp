@@ -34,7 +34,7 @@ public:
     bool isOpen() const override { return true; }
     void open(vant::deadline) override {}
     void close() override {}
-    void sendAll(const iovec*, int, vant::deadline) override {}
+    void sendAll(std::string_view, std::string_view, vant::deadline) override {}
     size_t receive(char* buffer, size_t capacity, vant::deadline) override
     {
         size_t n = std::min({capacity, size - taken, piece == 0 ? size : piece});

@@ -4,11 +4,10 @@
 #ifndef TESSERA_BYTE_STREAM_H
 #define TESSERA_BYTE_STREAM_H
 
-#include <sys/uio.h>
-
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <string_view>
 
 namespace vant {
 
@@ -25,8 +24,8 @@ public:
     // Connects by `by`. Failures are thrown as exchangeFailure, here and below.
     virtual void open(deadline by) = 0;
     virtual void close() = 0;
-    // Sends every byte of the parts by `by`.
-    virtual void sendAll(const iovec* parts, int count, deadline by) = 0;
+    // Sends every byte of `head`, then of `body`, by `by`.
+    virtual void sendAll(std::string_view head, std::string_view body, deadline by) = 0;
     // Receives what is there, at least one byte, waiting until `by`. Returns
     // 0 when the other end closed the connection.
     virtual size_t receive(char* buffer, size_t capacity, deadline by) = 0;

@@ -92,10 +92,9 @@ void httpTransport::flush()
 void httpTransport::sendRequest()
 {
     appendHead(head, request.size());
-    const iovec parts[2] = {{&head[0], head.size()}, {&request[0], request.size()}};
     requestBytes = head.size() + request.size();
     replyBytes = 0;
-    stream->sendAll(parts, 2, deadlineIn(timeoutMs));
+    stream->sendAll(head, request, deadlineIn(timeoutMs));
     request.clear();
 }
 

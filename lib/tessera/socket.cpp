@@ -7,6 +7,7 @@
 #include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -237,11 +238,11 @@ bool loopbackSocket::waitFor(int s, int optName, deadline by, int& appliedMs)
     return true;
 }
 
-void loopbackSocket::sendAll(const iovec* parts, int count, deadline by)
+void loopbackSocket::sendAll(std::string_view head, std::string_view body, deadline by)
 {
-    iovec rest[4];
-    count = std::min(count, 4);
-    std::copy(parts, parts + count, rest);
+    // sendmsg does not write through the parts; it only takes them as non-const.
+    iovec rest[2] = {{const_cast<char*>(head.data()), head.size()}, {const_cast<char*>(body.data()), body.size()}};
+    int count = 2;
     iovec* next = rest;
     for (;;) {
         while (count > 0 && next->iov_len == 0) {

@@ -32,7 +32,7 @@ public:
     void open(deadline by) override;
     void close() override;
     // timedOut, interrupted or connectionLost.
-    void sendAll(const iovec* parts, int count, deadline by) override;
+    void sendAll(std::string_view head, std::string_view body, deadline by) override;
     // timedOut, interrupted or connectionLost.
     size_t receive(char* buffer, size_t capacity, deadline by) override;
     idleState idle() const override;
