@@ -104,7 +104,9 @@ const char* agentErrorString(int code)
         "HTTP status",    "damaged reply",     "service exception", "reply too large",
         "login refused",  "service error",     "out of resources",  "untrusted service",
     };
-    return code >= 0 && code < static_cast<int>(sizeof names / sizeof names[0]) ? names[code] : "unknown error";
+    constexpr int known = sizeof names / sizeof names[0];
+    static_assert(known == VPKI_ERR_UNTRUSTED_SERVICE + 1, "a name for every code, in code order");
+    return code >= 0 && code < known ? names[code] : "unknown error";
 }
 
 } // extern "C"
