@@ -1,10 +1,11 @@
 // The library's reading of one reply, from the bytes that come off the
 // connection to the answer: HTTP framing, the message, the reply to the call
-// just sent. The first input byte sets how the rest arrives (in pieces of
-// that many bytes; 0: at once). On any bytes the call either fails cleanly
-// (an exchangeFailure or a Thrift exception, nothing else) or yields exactly
-// one well-formed reply: every byte taken, and an answer with all six fields
-// that reads back the same after Thrift writes it again.
+// just sent (number 1, as the seeds have it). The first input byte sets how
+// the rest arrives (in pieces of that many bytes; 0: at once). On any bytes
+// the call either fails cleanly (an exchangeFailure or a Thrift exception,
+// nothing else) or yields exactly one well-formed reply: every byte taken,
+// and an answer with all six fields that reads back the same after Thrift
+// writes it again.
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
@@ -76,7 +77,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     scriptedStream& stream = *owned;
     vant::rpcStack stack(
         std::make_shared<vant::httpTransport>(std::move(owned), 0, std::make_shared<vant::exchangeBuffers>()),
-        {"deviceOperator"});
+        {"deviceOperator"}, 1);
     const wire::sessionTicket ticket;
     try {
         const wire::msgResponse& answer = vant::callService<wire::devServiceClient>(

@@ -90,6 +90,7 @@
 #define VPKI_ERR_SERVICE_ERROR 13     /**< signing: the service answered with an error result code */
 #define VPKI_ERR_NO_RESOURCES 14      /**< memory or a thread could not be had */
 #define VPKI_ERR_UNTRUSTED_SERVICE 15 /**< the service's port belongs to another ordinary user: nothing was sent */
+#define VPKI_ERR_IN_CALLBACK 16       /**< the call is not allowed inside this callback: nothing was done */
 
 /** Target service of reqSync and reqAsync. */
 enum PKI_SERVICE {
@@ -343,7 +344,8 @@ extern "C" {
  * call from one thread, not concurrently with any other
  * function of this interface.
  * @par Callbacks
- * must not be called from a callback.
+ * must not be called from a callback: there it returns false at once,
+ * changing nothing (VPKI_ERR_IN_CALLBACK).
  */
 TESSERA_API bool createAgent(agentNotifyFunc notifyFunc, agentRespCB respCB, void* notifyParam);
 
@@ -440,7 +442,8 @@ TESSERA_API int32_t reqAsync(enum PKI_SERVICE service, const vpkiReq* req, void*
  * function of this interface.
  * @par Callbacks
  * must not be called from a callback (the thread would wait for
- * itself).
+ * itself): there it returns at once, changing nothing, with
+ * agentLastError VPKI_ERR_IN_CALLBACK.
  */
 TESSERA_API void releaseAgent(void);
 
@@ -538,8 +541,10 @@ TESSERA_API const char* agentErrorString(int code);
 /**
  * Log callback: one line of text per event, without a line end. param is the
  * param given to setAgentLogger. Called on whichever thread the event happens
- * on (application threads, the worker, the notification thread); it must
- * return quickly and must not call this interface.
+ * on (application threads, the worker, the notification thread), possibly in
+ * the middle of an exchange; it must return quickly and must not call this
+ * interface: there every function fails at once, changing nothing
+ * (VPKI_ERR_IN_CALLBACK), but for the three that read the last error.
  */
 typedef void (*agentLogFunc)(const char* line, void* param);
 

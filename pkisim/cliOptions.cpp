@@ -32,9 +32,9 @@ const std::vector<flagSpec>& flags()
          [](commandLine& c, const std::string& v) { c.opts.port = portText(v); }},
         {"-n", "--notify-port", "N", "notification port, reported at login (default 18081; 0: any free port)",
          [](commandLine& c, const std::string& v) { c.opts.notifyPort = portText(v); }},
-        {"-t", "--timeout", "SECONDS", "session time-out reported at login (default 30)",
+        {"-t", "--timeout", "SECONDS", "session time-out reported at login, 1 to 86400 (default 30)",
          [](commandLine& c, const std::string& v) {
-             c.opts.sessionTimeout = static_cast<int32_t>(parseInteger(v, 0, INT32_MAX));
+             c.opts.sessionTimeout = static_cast<int32_t>(parseInteger(v, 1, maxSessionTimeout));
          }},
         {"-l", "--long-poll", "MS", "hold an empty notification poll up to MS until an event comes (default 0)",
          [](commandLine& c, const std::string& v) {

@@ -4,6 +4,7 @@
 #include <thrift/protocol/TProtocol.h>
 
 #include <cstdio>
+#include <string>
 
 #include "deviceOps.h"
 #include "replyBodies.h"
@@ -13,6 +14,17 @@ namespace pkisim {
 using apache::thrift::TApplicationException;
 
 namespace {
+
+// A hand-made reply body names the call it answers with "$SEQID": a client
+// numbers its calls as it likes, unpredictably for all the author knows.
+std::string withCallNumber(std::string body, int32_t seqid)
+{
+    static const std::string placeholder = "$SEQID";
+    const std::string number = std::to_string(seqid);
+    for (size_t at = body.find(placeholder); at != std::string::npos; at = body.find(placeholder, at + number.size()))
+        body.replace(at, placeholder.size(), number);
+    return body;
+}
 
 httpReply thriftReply(std::string message)
 {
@@ -114,7 +126,7 @@ httpReply rpcDispatcher::applyFault(const rpcCall& call, const fault& f, rpcOutc
     case fault::rawReply:
         reply.mode = f.rawWire ? replyMode::raw : replyMode::answer;
         reply.paceMs = f.paceMs;
-        result.message = f.message;
+        result.message = f.rawWire ? f.message : withCallNumber(f.message, call.seqid);
         break;
     case fault::httpStatus: reply.status = f.status; return reply;
     case fault::dropMidReply:

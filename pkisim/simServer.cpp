@@ -34,8 +34,10 @@ options checked(options opts)
 {
     if (opts.maxBodyBytes == 0 || opts.maxBodyBytes > bodyLimitCeiling)
         throw std::invalid_argument("pkisim: maxBodyBytes must lie in 1 byte - 1 GiB");
-    if (opts.sessionTimeout < 0 || opts.longPollMs < 0)
-        throw std::invalid_argument("pkisim: sessionTimeout and longPollMs must not be negative");
+    if (opts.sessionTimeout < 1 || opts.sessionTimeout > maxSessionTimeout)
+        throw std::invalid_argument("pkisim: sessionTimeout must lie in 1 - 86400 seconds");
+    if (opts.longPollMs < 0)
+        throw std::invalid_argument("pkisim: longPollMs must not be negative");
     return opts;
 }
 

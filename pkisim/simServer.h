@@ -21,7 +21,7 @@ namespace pkisim {
 struct options {
     uint16_t port = 18080;           // request port
     uint16_t notifyPort = 18081;     // notification port, reported at login
-    int32_t sessionTimeout = 30;     // seconds, reported at login as "timeout"
+    int32_t sessionTimeout = 30;     // seconds (1 to maxSessionTimeout), reported at login as "timeout"
     int longPollMs = 0;              // hold an empty getNotify up to this long; 0 answers at once
     std::string keyDir;              // load device keys from here (created when missing); empty: in memory
     std::string appsFile;            // JSON file of further known applications
@@ -30,6 +30,9 @@ struct options {
     size_t maxBodyBytes = 16u << 20; // larger HTTP bodies are refused (413); at most 1 GiB
     size_t recordLimit = 4096;       // calls kept in the record (the oldest go first)
 };
+
+// The longest session time-out clients accept (a day).
+inline constexpr int32_t maxSessionTimeout = 86400;
 
 // The built-in demo application that login accepts.
 inline constexpr const char* demoAppName = "demo";
@@ -68,7 +71,7 @@ struct fault {
         reply,         // answer with the response below instead of the handler's
         notifyErrCode, // getNotify answers errCode `errCode` (1 lost session, 3 busy)
         refuseLogin,   // login answers errCode `errCode` (default 2) and no session
-        rawReply       // answer with `message` as the HTTP body, as it stands (see rawWire, paceMs)
+        rawReply // answer with `message` as the HTTP body, "$SEQID" replaced by the call's number (see rawWire, paceMs)
     };
     kind what = delay;
     std::string method = "*";
@@ -76,7 +79,7 @@ struct fault {
     int delayMs = 0;
     std::string message = "simulated failure";
     // For `rawReply`: `message` is the whole byte stream sent (status lines,
-    // headers, bodies), nothing added; then the connection reads and drops
+    // headers, bodies), nothing added or replaced; then the connection reads and drops
     // what the client sends until it leaves or stop().
     bool rawWire = false;
     // For `rawReply`: > 0 sends the raw bytes one at a time, this many

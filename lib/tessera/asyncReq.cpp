@@ -7,6 +7,7 @@
 #include <new>
 
 #include "agent.h"
+#include "callbackScope.h"
 #include "lastError.h"
 
 using requestPool = reqThreadPool<vant::stRequest>;
@@ -90,15 +91,20 @@ void performRequest(const requestPool::msg& m)
         vant::setLastError(VPKI_ERR_INTERRUPTED, "the agent was released before the request was sent");
     }
     vpkiAsyncMsg message{m.type, m.req, m.param};
-    if (agentRespCB callback = vant::theAgent().respCB)
+    if (agentRespCB callback = vant::theAgent().respCB) {
+        vant::callbackScope inCallback(vant::callbackKind::event);
         callback(&message, &resp, m.param);
+    }
 }
 
 } // namespace
 
+// One worker, however often the agent is created: responses keep the order
+// in which their requests were accepted.
 bool initAysncReq()
 {
-    return vant::theAgent().worker.init(threadAsyncReq, 1);
+    reqThreadPool<vant::stRequest>& worker = vant::theAgent().worker;
+    return worker.isRunning() || worker.init(threadAsyncReq, 1);
 }
 
 void uninitAysncReq()

@@ -1,6 +1,5 @@
 #include "connection.h"
 
-#include <climits>
 #include <mutex>
 
 #include "agent.h"
@@ -81,12 +80,12 @@ rpcStack::rpcStack(uint16_t port, int timeoutMs, const std::vector<std::string>&
                    std::shared_ptr<exchangeBuffers> buffers)
     : rpcStack(std::make_shared<httpTransport>(std::make_unique<loopbackSocket>(port), timeoutMs,
                                                buffers ? std::move(buffers) : std::make_shared<exchangeBuffers>()),
-               services, port, timeoutMs)
+               services, serviceProtocol::randomCallNumber(), port, timeoutMs)
 {
 }
 
-rpcStack::rpcStack(std::shared_ptr<httpTransport> http, const std::vector<std::string>& services, uint16_t port,
-                   int timeoutMs)
+rpcStack::rpcStack(std::shared_ptr<httpTransport> http, const std::vector<std::string>& services,
+                   int32_t firstCallNumber, uint16_t port, int timeoutMs)
     : request(http->buffers()->requestRecord),
       response(http->buffers()->responseRecord),
       port_(port),
@@ -95,7 +94,7 @@ rpcStack::rpcStack(std::shared_ptr<httpTransport> http, const std::vector<std::s
 {
     stack->http = std::move(http);
     auto json = std::make_shared<jsonProtocol>(stack->http);
-    stack->call = std::make_shared<serviceProtocol::callInFlight>();
+    stack->call = std::make_shared<serviceProtocol::callInFlight>(firstCallNumber);
     for (const std::string& name : services)
         stack->protocols.emplace_back(name, std::make_shared<serviceProtocol>(json, name, stack->call));
 }
@@ -168,11 +167,10 @@ bool createReqTrans(uint16_t port)
 
 namespace {
 
-// 0 or less waits without limit; the product must not overflow.
+// The login bounds the time-out to a day; the product fits an int.
 int notifyTimeoutMs(int32_t timeoutSeconds)
 {
-    long long ms = static_cast<long long>(timeoutSeconds) * 1000;
-    return ms <= 0 ? 0 : ms > INT_MAX ? INT_MAX : static_cast<int>(ms);
+    return timeoutSeconds * 1000;
 }
 
 } // namespace
@@ -252,4 +250,11 @@ void interruptRequestConnection()
 {
     if (auto stack = currentRequestStack())
         stack->interrupt();
+}
+
+void dropConnections()
+{
+    replaceRequestStack(nullptr);
+    if (auto old = exchangeStack(vant::theAgent().notifyConnection, nullptr))
+        old->close();
 }

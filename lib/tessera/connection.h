@@ -31,9 +31,10 @@ public:
     // replaces (null: buffers of its own).
     rpcStack(uint16_t port, int timeoutMs, const std::vector<std::string>& services,
              std::shared_ptr<exchangeBuffers> buffers = nullptr);
-    // A connection over a given transport (tests put scripted bytes under it).
-    rpcStack(std::shared_ptr<httpTransport> http, const std::vector<std::string>& services, uint16_t port = 0,
-             int timeoutMs = 0);
+    // A connection over a given transport (tests put scripted bytes under it),
+    // whose calls count up from firstCallNumber.
+    rpcStack(std::shared_ptr<httpTransport> http, const std::vector<std::string>& services, int32_t firstCallNumber,
+             uint16_t port = 0, int timeoutMs = 0);
     ~rpcStack();
     rpcStack(const rpcStack&) = delete;
     rpcStack& operator=(const rpcStack&) = delete;
@@ -81,7 +82,7 @@ uint16_t getListenPort();
 // Builds (does not open) the request connection to `port`, 15 s time-outs.
 bool createReqTrans(uint16_t port);
 // Builds (does not open) the notification connection to `port`; time-outs of
-// timeoutSeconds x 1000 ms, where 0 or less waits without limit.
+// timeoutSeconds (1 to a day, as the login checked) x 1000 ms.
 bool createNotifyTrans(uint16_t port, int32_t timeoutSeconds);
 
 // Request connection; the caller holds the agent's requestLock.
@@ -105,6 +106,10 @@ void dropNotifyConnection();
 // Make pending exchanges fail at once; any thread.
 void interruptNotifyConnection();
 void interruptRequestConnection();
+
+// At release, once no thread uses them: both connections are closed and
+// freed (createAgent builds the request connection anew).
+void dropConnections();
 
 // Services reachable on each connection, by multiplexed name.
 extern const char* const vantServiceName;

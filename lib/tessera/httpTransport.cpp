@@ -114,6 +114,10 @@ void httpTransport::receiveReply()
         std::memmove(&input[0], &input[inputStart], inputEnd - inputStart);
         inputEnd -= inputStart;
         inputStart = 0;
+        // The reader bounds what it leaves untaken far below the buffer; a
+        // full buffer must never reach receive(), whose 0 means "closed".
+        if (inputEnd == receiveStep)
+            throw exchangeFailure(failKind::replyTooLarge, "reply framing larger than the input buffer");
         const size_t got = stream->receive(&input[inputEnd], receiveStep - inputEnd, by);
         inputEnd += got;
         replyBytes += got;

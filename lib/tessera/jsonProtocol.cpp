@@ -1,5 +1,6 @@
 #include "jsonProtocol.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -435,6 +436,8 @@ void jsonProtocol::takeMessage()
     end = begin + length;
     readStack.resize(1);
     readStack.back().first = true;
+    fieldsSeen.clear();
+    structFieldsStart.clear();
 }
 
 char jsonProtocol::peek() const
@@ -616,6 +619,7 @@ uint32_t jsonProtocol::readStructBegin(std::string&)
 {
     const char* start = cursor;
     readOpen('{');
+    structFieldsStart.push_back(fieldsSeen.size());
     return since(start);
 }
 
@@ -623,7 +627,20 @@ uint32_t jsonProtocol::readStructEnd()
 {
     const char* start = cursor;
     readClose('}');
+    if (!structFieldsStart.empty()) {
+        fieldsSeen.resize(structFieldsStart.back());
+        structFieldsStart.pop_back();
+    }
     return since(start);
+}
+
+// A field sent twice would leave the value to whichever came last.
+void jsonProtocol::requireFirstSight(int16_t id)
+{
+    const size_t from = structFieldsStart.empty() ? 0 : structFieldsStart.back();
+    if (std::find(fieldsSeen.begin() + static_cast<std::ptrdiff_t>(from), fieldsSeen.end(), id) != fieldsSeen.end())
+        throw strictRefusal("Field " + std::to_string(id) + " appears twice.");
+    fieldsSeen.push_back(id);
 }
 
 uint32_t jsonProtocol::readFieldBegin(std::string&, TType& type, int16_t& id)
@@ -636,6 +653,7 @@ uint32_t jsonProtocol::readFieldBegin(std::string&, TType& type, int16_t& id)
         return 0;
     }
     id = static_cast<int16_t>(readInteger(0, std::numeric_limits<int16_t>::max()));
+    requireFirstSight(id);
     readOpen('{');
     type = readTypeName();
     return since(start);
@@ -643,7 +661,9 @@ uint32_t jsonProtocol::readFieldBegin(std::string&, TType& type, int16_t& id)
 
 uint32_t jsonProtocol::readFieldEnd()
 {
-    return readStructEnd();
+    const char* start = cursor;
+    readClose('}');
+    return since(start);
 }
 
 uint32_t jsonProtocol::readMapBegin(TType& keyType, TType& valueType, uint32_t& size)

@@ -6,9 +6,10 @@
 // on purpose what Thrift would let through as wrong or undefined values:
 // numbers that are not JSON numbers or do not fit their type, a version
 // other than 1, message types other than the four that exist, booleans other
-// than 0 and 1, type names other than the eleven that exist, and \u escapes
-// that are not well-formed UTF-16. Those refusals are strictRefusal
-// exceptions; other damage gets the TProtocolException Thrift would throw.
+// than 0 and 1, type names other than the eleven that exist, \u escapes
+// that are not well-formed UTF-16, and a struct's field sent twice (Thrift
+// keeps the last). Those refusals are strictRefusal exceptions; other damage
+// gets the TProtocolException Thrift would throw.
 // One difference is a repair: an escaped NUL (\u0000), which Thrift writes
 // but drops when reading, reads as a NUL byte.
 //
@@ -121,6 +122,7 @@ private:
     void readOpen(char bracket);
     void readClose(char bracket);
     uint32_t since(const char* start) const { return static_cast<uint32_t>(cursor - start); }
+    void requireFirstSight(int16_t fieldId);
 
     apache::thrift::transport::TTransport* const out;
     uint32_t written = 0;
@@ -130,6 +132,10 @@ private:
     const char* cursor = nullptr;
     const char* end = nullptr;
     std::vector<context> readStack;
+    // Ids of the fields read in each open struct: those of the innermost
+    // struct start at structFieldsStart.back().
+    std::vector<int16_t> fieldsSeen;
+    std::vector<size_t> structFieldsStart;
 };
 
 } // namespace vant

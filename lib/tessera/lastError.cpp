@@ -77,6 +77,13 @@ int lastErrorCode()
     return code;
 }
 
+lastErrorKept::lastErrorKept() : code(lastErrorCode()), text(lastErrorText()) {}
+
+lastErrorKept::~lastErrorKept()
+{
+    setLastError(code, text);
+}
+
 const char* lastErrorText()
 {
     return text;
@@ -99,13 +106,26 @@ const char* agentLastErrorText(void)
 const char* agentErrorString(int code)
 {
     static const char* const names[] = {
-        "success",        "agent not created", "not logged in",     "bad argument",
-        "cannot connect", "timed out",         "interrupted",       "connection lost",
-        "HTTP status",    "damaged reply",     "service exception", "reply too large",
-        "login refused",  "service error",     "out of resources",  "untrusted service",
+        "success",
+        "agent not created",
+        "not logged in",
+        "bad argument",
+        "cannot connect",
+        "timed out",
+        "interrupted",
+        "connection lost",
+        "HTTP status",
+        "damaged reply",
+        "service exception",
+        "reply too large",
+        "login refused",
+        "service error",
+        "out of resources",
+        "untrusted service",
+        "not allowed in a callback",
     };
     constexpr int known = sizeof names / sizeof names[0];
-    static_assert(known == VPKI_ERR_UNTRUSTED_SERVICE + 1, "a name for every code, in code order");
+    static_assert(known == VPKI_ERR_IN_CALLBACK + 1, "a name for every code, in code order");
     return code >= 0 && code < known ? names[code] : "unknown error";
 }
 

@@ -15,6 +15,21 @@ void setLastErrorFromException();
 int lastErrorCode();
 const char* lastErrorText();
 
+// Keeps the calling thread's last error as it is across a scope: what the
+// log callback's own calls record must not change the outcome of the call
+// that it reports on.
+class lastErrorKept {
+public:
+    lastErrorKept();
+    ~lastErrorKept();
+    lastErrorKept(const lastErrorKept&) = delete;
+    lastErrorKept& operator=(const lastErrorKept&) = delete;
+
+private:
+    int code;
+    std::string text;
+};
+
 } // namespace vant
 
 #endif // TESSERA_LAST_ERROR_H

@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <mutex>
 
+#include "callbackScope.h"
+#include "lastError.h"
 #include "tessera.h"
 
 namespace vant {
@@ -44,6 +46,8 @@ void logLine(const char* format, ...)
     if (callback == nullptr)
         return;
     try {
+        lastErrorKept outcome;
+        callbackScope inCallback(callbackKind::log);
         callback(line, param);
     } catch (...) {
         // The application's callback must not break the operation it reports.
@@ -54,6 +58,8 @@ void logLine(const char* format, ...)
 
 extern "C" void setAgentLogger(agentLogFunc logFunc, void* param)
 {
+    if (vant::refusedInCallback("setAgentLogger", false))
+        return;
     std::lock_guard<std::mutex> hold(vant::hookLock);
     vant::hook = logFunc;
     vant::hookParam = param;

@@ -1,10 +1,12 @@
 #include "notify.h"
 
+#include <algorithm>
 #include <chrono>
 #include <memory>
 #include <mutex>
 
 #include "agent.h"
+#include "callbackScope.h"
 #include "connection.h"
 #include "lastError.h"
 #include "log.h"
@@ -59,10 +61,11 @@ public:
             useLatestConnection();
         }
         if (!stack->isOpen()) {
-            pause(vant::g_timings.pollPauseMs);
+            pause(reconnectPauseMs);
             stack->open();
         }
         const msgResponse& response = poll();
+        reconnectPauseMs = vant::g_timings.pollPauseMs;
         cursor = response.extend;
         if (agentNotifyFunc callback = self.notifyFunc)
             handle(response, callback);
@@ -75,6 +78,10 @@ public:
         renewNotifyConnection(stack);
         stack.reset();
     }
+
+    // A service that refuses or fails every poll is asked again ever more
+    // slowly, not 50 times a second.
+    void backOff() { reconnectPauseMs = std::min(2 * reconnectPauseMs, vant::g_timings.reconnectPauseMaxMs); }
 
 private:
     // A login after a logout builds a new connection; poll on the latest.
@@ -131,6 +138,7 @@ private:
         vant::logLine("notification thread: event msgType 0x%08X, errCode %d, cursor %lld", response.msgType,
                       response.errCode, static_cast<long long>(response.extend));
         try {
+            vant::callbackScope inCallback(vant::callbackKind::event);
             callback(&record, self.notifyParam);
         } catch (...) {
             // An exception from the application's callback must not end the
@@ -149,6 +157,7 @@ private:
     const std::function<void()> relogin;
     long lastRelogin;
     int64_t cursor = 0;
+    int reconnectPauseMs = vant::g_timings.pollPauseMs;
     std::shared_ptr<vant::rpcStack> stack;
 };
 
@@ -163,6 +172,7 @@ void runListener(vant::agent& self, std::function<void()> relogin)
             vant::setLastErrorFromException();
             vant::logLine("notification thread: poll failed: %s", vant::lastErrorText());
             poller.discardConnection();
+            poller.backOff();
         }
     }
     poller.discardConnection();
@@ -194,18 +204,23 @@ void* threadNotify(void* arg)
 bool ensureListener(std::function<void()> relogin)
 {
     vant::agent& self = vant::theAgent();
-    std::lock_guard<std::mutex> hold(self.listenerLock);
-    if (self.listenerStarted)
-        return true;
-    if (!self.listenerThread) {
-        tThread::tParam param;
-        param.name = "notify";
-        param.param = &self;
-        self.listenerThread.reset(new (std::nothrow) tThread(param));
-        if (!self.listenerThread)
-            return false;
+    std::unique_ptr<tThread> ended;
+    {
+        std::lock_guard<std::mutex> hold(self.listenerLock);
+        if (self.listenerStarted)
+            return true;
+        ended = std::move(self.listenerThread);
     }
-    self.listenerThread->stop(0); // joins a run that has ended
+    // A run that is ending is joined without the lock, which its last steps
+    // may take. Logins, the only callers, come one at a time.
+    ended.reset();
+    std::lock_guard<std::mutex> hold(self.listenerLock);
+    tThread::tParam param;
+    param.name = "notify";
+    param.param = &self;
+    self.listenerThread.reset(new (std::nothrow) tThread(param));
+    if (!self.listenerThread)
+        return false;
     self.relogin = std::move(relogin);
     markEnded(self, false);
     if (!self.listenerThread->start(threadNotify)) {

@@ -1,5 +1,8 @@
 #include "serviceProtocol.h"
 
+#include <sys/random.h>
+
+#include <chrono>
 #include <limits>
 
 #include <thrift/TApplicationException.h>
@@ -24,6 +27,15 @@ std::string oneLine(const std::string& text)
 }
 
 } // namespace
+
+int32_t serviceProtocol::randomCallNumber()
+{
+    uint32_t bits = 0;
+    if (getrandom(&bits, sizeof bits, GRND_NONBLOCK) != sizeof bits)
+        bits = static_cast<uint32_t>(std::chrono::steady_clock::now().time_since_epoch().count() * 2654435761u);
+    const auto number = static_cast<int32_t>(bits & 0x7fffffffu);
+    return number == 0 ? 1 : number;
+}
 
 serviceProtocol::serviceProtocol(std::shared_ptr<thrift::TProtocol> wire, const std::string& service,
                                  std::shared_ptr<callInFlight> call)

@@ -21,11 +21,17 @@ class serviceProtocol : public apache::thrift::protocol::TMultiplexedProtocol {
 public:
     using TMessageType = apache::thrift::protocol::TMessageType;
 
-    // The call in flight on one connection, shared by its services.
+    // The call in flight on one connection, shared by its services. Calls
+    // count up from `firstNumber`; a connection's first number is drawn at
+    // random, so that no reply made before its call (a stale or hand-made
+    // one) can carry the right number but by chance.
     struct callInFlight {
+        explicit callInFlight(int32_t firstNumber) : seqid(firstNumber - 1) {}
         std::string method;
-        int32_t seqid = 0;
+        int32_t seqid; // of the call sent last
     };
+    // 1 .. INT32_MAX, unpredictable.
+    static int32_t randomCallNumber();
 
     serviceProtocol(std::shared_ptr<apache::thrift::protocol::TProtocol> wire, const std::string& service,
                     std::shared_ptr<callInFlight> call);

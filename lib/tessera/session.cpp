@@ -1,12 +1,12 @@
 #include "session.h"
 
-#include <algorithm>
+#include <charconv>
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 
 #include "agent.h"
+#include "callbackScope.h"
 #include "connection.h"
 #include "jsonText.h"
 #include "lastError.h"
@@ -59,11 +59,10 @@ bool exchange(Call call, Fill fill)
 const char* unusableSession(const msgResponse& response, loginResult& session)
 {
     if (!parseLoginResponse(response.jsonBody, session.sessionID, session.ticket, session.timeout, session.notifyPort))
-        return "the login answer lacks sessionID, ticket, timeout or notifyPort";
+        return "the login answer lacks a decimal sessionID, a ticket, a timeout of 1 to 86400 seconds or a "
+               "notifyPort of 1 to 65535";
     if (session.ticket.size() > maxTicketLength)
         return "the login answer's ticket is longer than 64 KiB";
-    if (session.notifyPort <= 0 || session.notifyPort > 65535)
-        return "the login answer's notification port is not a port";
     return nullptr;
 }
 
@@ -151,13 +150,18 @@ bool login(const char* appName, const char* appID, const char* token)
 bool logout()
 {
     vant::agent& self = vant::theAgent();
-    vant::tLockHelper hold(&self.requestLock, true);
     if (!self.created) {
         vant::setLastError(VPKI_ERR_NOT_CREATED, "no agent: createAgent has not been called");
         return false;
     }
+    // Requests are refused from this moment: those waiting for the request
+    // lock find the session ended when they get it, and queued ones reach
+    // their callback empty.
     self.running = false;
     wakeListener();
+    vant::tLockHelper hold(&self.requestLock, true);
+    // A login that held the lock meanwhile has been overtaken by this logout.
+    self.running = false;
 
     const auto ticket = currentTicket();
     if (!exchange([&](pkimid::vantServiceClient& c, msgResponse& into) { c.logout(into, *ticket); },
@@ -169,11 +173,17 @@ bool logout()
     return true;
 }
 
-// The number a text starts with, as atoi reads it, held to int's range.
-int32_t leadingInt(const std::string& text)
+// A text that is wholly a decimal number from `low` to `high`: digits only,
+// no sign, no spaces, nothing after them.
+bool wholeDecimal(const std::string& text, uint64_t low, uint64_t high, uint64_t& value)
 {
-    const long long value = std::strtoll(text.c_str(), nullptr, 10);
-    return static_cast<int32_t>(std::clamp<long long>(value, INT32_MIN, INT32_MAX));
+    const char* const end = text.data() + text.size();
+    uint64_t read = 0;
+    const auto [stop, error] = std::from_chars(text.data(), end, read);
+    if (text.empty() || error != std::errc() || stop != end || read < low || read > high)
+        return false;
+    value = read;
+    return true;
 }
 
 } // namespace
@@ -190,13 +200,22 @@ bool parseLoginResponse(const std::string& body, int64_t& sessionID, std::string
     std::string sessionText;
     std::string timeoutText;
     std::string portText;
-    if (!vant::readStringMembers(
-            body,
-            {{"sessionID", &sessionText}, {"ticket", &ticket}, {"timeout", &timeoutText}, {"notifyPort", &portText}}))
+    std::string ticketText;
+    if (!vant::readStringMembers(body, {{"sessionID", &sessionText},
+                                        {"ticket", &ticketText},
+                                        {"timeout", &timeoutText},
+                                        {"notifyPort", &portText}}))
         return false;
-    sessionID = std::strtoll(sessionText.c_str(), nullptr, 10);
-    timeout = leadingInt(timeoutText);
-    notifyPort = leadingInt(portText);
+    uint64_t id;
+    uint64_t seconds;
+    uint64_t port;
+    if (!wholeDecimal(sessionText, 0, INT64_MAX, id) || !wholeDecimal(timeoutText, 1, maxSessionTimeout, seconds) ||
+        !wholeDecimal(portText, 1, 65535, port))
+        return false;
+    sessionID = static_cast<int64_t>(id);
+    ticket = std::move(ticketText);
+    timeout = static_cast<int32_t>(seconds);
+    notifyPort = static_cast<int32_t>(port);
     return true;
 }
 
@@ -218,6 +237,8 @@ extern "C" {
 
 bool loginAgent(const char* appName, const char* appID, const char* token)
 {
+    if (vant::refusedInCallback("loginAgent", false))
+        return false;
     vant::clearLastError();
     try {
         return login(appName, appID, token);
@@ -229,6 +250,8 @@ bool loginAgent(const char* appName, const char* appID, const char* token)
 
 bool logoutAgent(void)
 {
+    if (vant::refusedInCallback("logoutAgent", false))
+        return false;
     vant::clearLastError();
     try {
         return logout();

@@ -5,10 +5,17 @@
 #include <cstdint>
 #include <string>
 
-// Reads the four string members of an accepted login's body, the numbers as
-// strtoll reads them (timeout and port held to int32's range). False, writing
-// no output, when the body is not a JSON object or one of the four is missing
-// or not a string.
+// Longest session time-out a login may report, in seconds (a day): the
+// notification connection's deadline, which must not leave a stalled
+// service unnoticed for longer.
+constexpr uint64_t maxSessionTimeout = 86400;
+
+// Reads the four string members of an accepted login's body: "sessionID" a
+// decimal integer, "timeout" decimal seconds from 1 to maxSessionTimeout,
+// "notifyPort" a decimal port from 1 to 65535, each the whole text (digits
+// only), and "ticket" as it stands. False, writing no output, for a body that
+// is not a JSON object, or whose members are missing, not strings, or not
+// such numbers.
 bool parseLoginResponse(const std::string& body, int64_t& sessionID, std::string& ticket, int32_t& timeout,
                         int32_t& notifyPort);
 

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "base64.h"
+#include "callbackScope.h"
 #include "jsonText.h"
 #include "lastError.h"
 #include "tessera.h"
@@ -123,6 +124,8 @@ signOutcome requestSignature(const char* url, const unsigned char* data, uint32_
 extern "C" uint32_t rsaSignData(const char* url, const unsigned char* data, uint32_t dataLen, unsigned char* signature,
                                 uint32_t* signatureLen)
 {
+    if (vant::refusedInCallback("rsaSignData", false))
+        return VPKI_SIGN_FAILED;
     vant::clearLastError();
     try {
         if (signature == nullptr || signatureLen == nullptr) {
@@ -146,6 +149,8 @@ extern "C" uint32_t rsaSignData(const char* url, const unsigned char* data, uint
 
 extern "C" uint32_t eccSignData(const char* url, const unsigned char* data, uint32_t dataLen, unsigned char* signature)
 {
+    if (vant::refusedInCallback("eccSignData", false))
+        return VPKI_SIGN_FAILED;
     vant::clearLastError();
     try {
         if (signature == nullptr) {

@@ -6,6 +6,7 @@
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
+#include <pthread.h>
 #include <sys/socket.h>
 #include <sys/uio.h>
 #include <unistd.h>
@@ -13,7 +14,9 @@
 #include <algorithm>
 #include <climits>
 #include <cstring>
+#include <new>
 #include <string>
+#include <vector>
 
 #include "failure.h"
 #include "log.h"
@@ -42,27 +45,30 @@ int millisecondsLeft(deadline by)
 }
 
 // The descriptors of the library's open sockets, for a forked child to
-// close; a slot holds descriptor + 1, 0 when free. A handful at most are open
-// at once (the two connections and their successors); one beyond the slots
-// is merely not closed in a child.
-std::atomic<int> openSockets[16];
+// close. fork() happens with the lock held (lockSocketsForFork), so that the
+// child finds the list whole, whatever the parent's other threads were doing.
+std::mutex openSocketsLock;
+std::vector<int> openSockets;
 
-void rememberSocket(int fd)
+// False when memory ran out: the caller must not keep the socket, which a
+// forked child would otherwise inherit unnoticed.
+bool rememberSocket(int fd)
 {
-    for (std::atomic<int>& slot : openSockets) {
-        int empty = 0;
-        if (slot.compare_exchange_strong(empty, fd + 1))
-            return;
+    std::lock_guard<std::mutex> hold(openSocketsLock);
+    try {
+        openSockets.push_back(fd);
+        return true;
+    } catch (const std::bad_alloc&) {
+        return false;
     }
 }
 
 void forgetSocket(int fd)
 {
-    for (std::atomic<int>& slot : openSockets) {
-        int known = fd + 1;
-        if (slot.compare_exchange_strong(known, 0))
-            return;
-    }
+    std::lock_guard<std::mutex> hold(openSocketsLock);
+    const auto known = std::find(openSockets.begin(), openSockets.end(), fd);
+    if (known != openSockets.end())
+        openSockets.erase(known);
 }
 
 exchangeFailure failure(failKind kind, const char* what, int err = 0)
@@ -100,11 +106,14 @@ void loopbackSocket::open(deadline by)
     int s = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (s < 0)
         throw failure(failKind::cannotConnect, "cannot create a socket", errno);
+    if (!rememberSocket(s)) {
+        ::close(s);
+        throw std::bad_alloc();
+    }
     {
         std::lock_guard<std::mutex> hold(fdLock);
         fd = s;
     }
-    rememberSocket(s);
     receiveTimeoutMs = sendTimeoutMs = -1;
     int err = connectBy(s, by);
     if (err != 0) {
@@ -193,14 +202,33 @@ void loopbackSocket::close()
     }
 }
 
+namespace {
+
+void lockSocketsForFork()
+{
+    openSocketsLock.lock();
+}
+
+void unlockSocketsAfterFork()
+{
+    openSocketsLock.unlock();
+}
+
+// No shutdown(): that would end the parent's connections too.
 void closeInheritedSockets()
 {
-    for (std::atomic<int>& slot : openSockets) {
-        int s = slot.exchange(0) - 1;
-        if (s >= 0)
-            ::close(s);
-    }
+    for (int s : openSockets)
+        ::close(s);
+    openSockets.clear();
+    openSocketsLock.unlock();
 }
+
+// Registered when the library is loaded, after the list above exists.
+struct forkHandlers {
+    forkHandlers() { pthread_atfork(lockSocketsForFork, unlockSocketsAfterFork, closeInheritedSockets); }
+} registered;
+
+} // namespace
 
 void loopbackSocket::interrupt()
 {

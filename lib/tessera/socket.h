@@ -58,9 +58,8 @@ private:
     int sendTimeoutMs = -1;
 };
 
-// In a child made by fork(): closes the sockets that the library had open,
-// without shutting them down, since they remain the parent's connections.
-void closeInheritedSockets();
+// A child made by fork() closes every socket of the library, without a word
+// to the service: they remain the parent's connections.
 
 } // namespace vant
 

@@ -9,10 +9,10 @@
 
 #include "agent.h"
 #include "asyncReq.h"
+#include "callbackScope.h"
 #include "connection.h"
 #include "lastError.h"
 #include "notify.h"
-#include "socket.h"
 #include "timings.h"
 
 vant::timings vant::g_timings;
@@ -35,12 +35,11 @@ struct abandonedAgent {
 };
 abandonedAgent* abandoned = nullptr;
 
-// After fork(), in the child: the parent's connections are closed without a
-// word to the service (they remain the parent's), and a fresh agent takes the
-// parent's place, so that the child can create an agent of its own.
+// After fork(), in the child: a fresh agent takes the parent's place, so that
+// the child can create an agent of its own (the socket layer has closed the
+// parent's connections).
 void childAfterFork()
 {
-    vant::closeInheritedSockets();
     vant::agent* fresh = new (std::nothrow) vant::agent;
     auto* record = new (std::nothrow) abandonedAgent{current.load(), abandoned};
     if (fresh == nullptr || record == nullptr) {
@@ -207,6 +206,8 @@ extern "C" {
 
 bool createAgent(agentNotifyFunc notifyFunc, agentRespCB respCB, void* notifyParam)
 {
+    if (vant::refusedInCallback("createAgent", true))
+        return false;
     vant::clearLastError();
     try {
         return setUpAgent(notifyFunc, respCB, notifyParam);
@@ -219,6 +220,8 @@ bool createAgent(agentNotifyFunc notifyFunc, agentRespCB respCB, void* notifyPar
 
 void releaseAgent(void)
 {
+    if (vant::refusedInCallback("releaseAgent", true))
+        return;
     vant::agent& self = vant::theAgent();
     self.running = false;
     self.created = false;
@@ -227,12 +230,15 @@ void releaseAgent(void)
     interruptRequestConnection();
     stopListener();
     uninitAysncReq();
+    dropConnections();
     self.notifyParam = nullptr;
     vant::clearLastError();
 }
 
 bool reqSync(PKI_SERVICE service, const vpkiReq* req, vpkiResp* resp)
 {
+    if (vant::refusedInCallback("reqSync", false))
+        return false;
     if (int code = refusal(req != nullptr && resp != nullptr)) {
         vant::setLastError(code, refusalText(code));
         return false;
@@ -248,6 +254,8 @@ bool reqSync(PKI_SERVICE service, const vpkiReq* req, vpkiResp* resp)
 
 int32_t reqAsync(PKI_SERVICE service, const vpkiReq* req, void* param)
 {
+    if (vant::refusedInCallback("reqAsync", false))
+        return 0;
     if (int code = refusal(req != nullptr)) {
         vant::setLastError(code, refusalText(code));
         return 0;

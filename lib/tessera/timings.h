@@ -9,6 +9,7 @@ namespace vant {
 struct timings {
     int requestTimeoutMs = 15000;   // connect, send, and the whole reply, on the request connection
     int pollPauseMs = 20;           // after each poll of the notification listener
+    int reconnectPauseMaxMs = 1000; // the listener's pause before a connect, doubling from pollPauseMs after failures
     int busyPauseMs = 1000;         // after the service answered a poll with "busy"
     long reloginIntervalMs = 30000; // at most one automatic login in this time
 };

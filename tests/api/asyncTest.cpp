@@ -2,10 +2,12 @@
 // at once and gets exactly one callback, in order, named by its id, also when
 // a callback throws, when a callback logs out, and when the agent is released
 // while the service holds a request.
+#include <algorithm>
 #include <functional>
 #include <mutex>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "serviceFixture.h"
@@ -135,25 +137,111 @@ TEST_F(async, aThrowingCallbackDoesNotEndTheWorker)
     EXPECT_EQ(answerLog::instance.snapshot()[2].extend, 2);
 }
 
-TEST_F(async, aLogoutFromTheCallbackFailsTheQueuedRequestsAndRefusesNewOnes)
+// From the moment logoutAgent is called, no request that has not reached the
+// service yet is sent: the one on the wire is answered, every queued one
+// reaches the callback empty, and new ones are refused.
+TEST_F(async, aLogoutRefusesEveryRequestNotYetSentWhereverItComesFrom)
 {
-    answerLog::instance.onAnswer = [](size_t index) {
-        if (index == 0)
-            logoutAgent();
-    };
-    holdTheFirstRequest(300);
-    for (int i = 0; i < 4; ++i)
-        ASSERT_NE(send(i + 1), 0);
-    ASSERT_TRUE(answered(4));
-    const std::vector<answer> answers = answerLog::instance.snapshot();
-    EXPECT_EQ(answers[0].extend, 1);
-    for (size_t i = 1; i < 4; ++i) {
-        EXPECT_EQ(answers[i].extend, 0) << "failed: the response as constructed";
-        EXPECT_EQ(answers[i].lastError, VPKI_ERR_NOT_LOGGED_IN);
+    for (bool fromTheCallback : {true, false}) {
+        SCOPED_TRACE(fromTheCallback ? "logout in the callback" : "logout by the application");
+        ASSERT_TRUE(loginDemo());
+        answerLog::instance.answers.clear();
+        answerLog::instance.onAnswer = [fromTheCallback](size_t index) {
+            if (fromTheCallback && index == 0)
+                logoutAgent();
+        };
+        sim->clearCalls();
+        pkisim::fault slow = faultOf(pkisim::fault::delay);
+        slow.delayMs = 500;
+        slow.count = 10;
+        sim->injectFault(slow);
+        for (int i = 0; i < 10; ++i)
+            ASSERT_NE(send(i + 1), 0);
+        if (!fromTheCallback) {
+            ASSERT_TRUE(sim->waitForCalls(
+                [](const auto& calls) {
+                    return std::any_of(calls.begin(), calls.end(),
+                                       [](const auto& call) { return call.wireName == "deviceOperator:getDevices"; });
+                },
+                20s));
+            std::thread application([] { EXPECT_TRUE(logoutAgent()); });
+            // A call with a null record is refused without waiting: first for
+            // want of a session, once the logout has begun.
+            ASSERT_TRUE(waitUntil([] {
+                vpkiReq req;
+                return !reqSync(DEVSERVICE, &req, nullptr) && agentLastError() == VPKI_ERR_NOT_LOGGED_IN;
+            }));
+            EXPECT_TRUE(answerLog::instance.snapshot().empty()) << "refused while the first request is on the wire";
+            application.join();
+        }
+        ASSERT_TRUE(answered(10));
+        const std::vector<answer> answers = answerLog::instance.snapshot();
+        EXPECT_EQ(answers[0].extend, 1);
+        for (size_t i = 1; i < 10; ++i) {
+            EXPECT_EQ(answers[i].extend, 0) << "failed: the response as constructed";
+            EXPECT_EQ(answers[i].lastError, VPKI_ERR_NOT_LOGGED_IN);
+        }
+        EXPECT_EQ(send(11), 0);
+        EXPECT_EQ(agentLastError(), VPKI_ERR_NOT_LOGGED_IN);
+        EXPECT_EQ(testsupport::callsNamed(*sim, "deviceOperator:getDevices").size(), 1u);
+        sim->clearFaults();
     }
-    EXPECT_EQ(send(5), 0);
-    EXPECT_EQ(agentLastError(), VPKI_ERR_NOT_LOGGED_IN);
-    EXPECT_EQ(testsupport::callsNamed(*sim, "deviceOperator:getDevices").size(), 1u);
+}
+
+// Codes seen in callbacks, on whatever thread they run.
+struct codeLog {
+    std::mutex lock;
+    std::vector<int> codes;
+    void add(int code)
+    {
+        std::lock_guard<std::mutex> hold(lock);
+        codes.push_back(code);
+    }
+    std::vector<int> snapshot()
+    {
+        std::lock_guard<std::mutex> hold(lock);
+        return codes;
+    }
+};
+
+// createAgent and releaseAgent would wait for the calling thread itself in a
+// callback, and every call may land in the middle of an exchange in the log
+// callback: there they fail at once and change nothing.
+TEST_F(async, callsForbiddenInACallbackFailAtOnceAndChangeNothing)
+{
+    static codeLog seen;
+    answerLog::instance.onAnswer = [](size_t) {
+        releaseAgent();
+        seen.add(agentLastError());
+        seen.add(createAgent(nullptr, nullptr, nullptr) ? VPKI_OK : agentLastError());
+    };
+    ASSERT_NE(send(1), 0);
+    ASSERT_TRUE(answered(1));
+    answerLog::instance.onAnswer = nullptr;
+    ASSERT_TRUE(createAgent(
+        [](vpkiResp*, void*) {
+            releaseAgent();
+            seen.add(agentLastError());
+        },
+        &answerLog::record, nullptr));
+    sim->insertDevice({"IN-CALLBACK", "x", "RSA"});
+    ASSERT_TRUE(waitUntil([] { return seen.snapshot().size() >= 3; }));
+    setAgentLogger(
+        [](const char*, void*) {
+            vpkiReq req;
+            vpkiResp resp;
+            seen.add(reqSync(DEVSERVICE, &req, &resp) ? VPKI_OK : agentLastError());
+        },
+        nullptr);
+    EXPECT_TRUE(testsupport::getDevicesWorks());
+    EXPECT_EQ(agentLastError(), VPKI_OK) << "the log callback's calls leave the outer call's error alone";
+    setAgentLogger(nullptr, nullptr);
+    const std::vector<int> codes = seen.snapshot();
+    ASSERT_GE(codes.size(), 4u);
+    EXPECT_EQ(std::vector<int>(codes.begin(), codes.begin() + 4), std::vector<int>(4, VPKI_ERR_IN_CALLBACK));
+    EXPECT_TRUE(testsupport::getDevicesWorks()) << "still logged in";
+    ASSERT_NE(send(2), 0);
+    EXPECT_TRUE(answered(2)) << "the worker still runs";
 }
 
 TEST_F(async, releaseAnswersEveryQueuedRequestPromptlyWhileTheServiceHoldsOne)

@@ -165,10 +165,9 @@ TEST_F(faults, aLongLivedConnectionIsRenewedBeforeTheServiceLimit)
         EXPECT_LT(connection.second * 66 * 1024, 100 * 1000 * 1000) << "port " << connection.first;
 }
 
-// The reply the library expects for getDevInfo on a fresh connection (its
-// first call there is number 1), with `result` as the message's result.
-std::string replyMessage(const std::string& result = soundResult, const char* method = "getDevInfo", int type = 2,
-                         int seqid = 1)
+// A reply message to getDevInfo, numbered `seqid`, with `result` as its result.
+std::string replyMessage(int32_t seqid, const std::string& result = soundResult, const char* method = "getDevInfo",
+                         int type = 2)
 {
     return "[1,\"" + std::string(method) + "\"," + std::to_string(type) + "," + std::to_string(seqid) + "," + result +
            "]";
@@ -176,22 +175,25 @@ std::string replyMessage(const std::string& result = soundResult, const char* me
 
 // After hand-made bytes the service takes no further call on the connection;
 // replies that are to be taken ask the library to close it.
-std::string httpReply(const std::string& body, const char* headers = "")
+std::string httpReply(const std::string& body, const std::string& headers = "")
 {
-    return "HTTP/1.1 200 OK\r\n" + std::string(headers) + "Content-Length: " + std::to_string(body.size()) +
-           "\r\n\r\n" + body;
+    return "HTTP/1.1 200 OK\r\n" + headers + "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
 }
 
-std::string chunked(const std::string& body)
+// `body` in `pieces` chunks, each size followed by `extension`; `trailer`
+// (header lines) follows the last chunk.
+std::string chunked(const std::string& body, const std::string& extension = "", const std::string& trailer = "",
+                    const std::string& coding = "chunked", size_t pieces = 2)
 {
-    const size_t half = body.size() / 2;
-    auto chunk = [](const std::string& part) {
+    std::string stream = "HTTP/1.1 200 OK\r\nConnection: close\r\nTransfer-Encoding: " + coding + "\r\n\r\n";
+    const size_t step = (body.size() + pieces - 1) / pieces;
+    for (size_t at = 0; at < body.size(); at += step) {
+        const std::string part = body.substr(at, step);
         char size[16];
-        std::snprintf(size, sizeof size, "%zx\r\n", part.size());
-        return size + part + "\r\n";
-    };
-    return "HTTP/1.1 200 OK\r\nConnection: close\r\nTransfer-Encoding: chunked\r\n\r\n" + chunk(body.substr(0, half)) +
-           chunk(body.substr(half)) + "0\r\n\r\n";
+        std::snprintf(size, sizeof size, "%zx", part.size());
+        stream += size + extension + "\r\n" + part + "\r\n";
+    }
+    return stream + "0\r\n" + trailer + "\r\n";
 }
 
 std::string repeated(const std::string& text, int times)
@@ -209,58 +211,107 @@ std::string withErrCode(const std::string& errCode)
 }
 
 // Each class of damaged or misbehaving reply fails the one request it hit,
-// with the record untouched and the connection dropped, at once or, where
-// the reply never completes, at the deadline; sound replies in unusual
-// framing pass.
+// with its own code, the record untouched and the connection dropped, at
+// once or, where the reply never completes, at the deadline; sound replies
+// in unusual framing pass. Each reply is made for the number of the call it
+// answers, the one after an ordinary call on the same connection.
 TEST_F(faults, everyClassOfBadReplyFailsAloneAndSoundOnesPass)
 {
     enum outcome { answered, failsAtOnce, failsAtTheDeadline };
     struct wireCase {
         const char* what;
-        std::string bytes;
-        bool wholeStream; // the bytes are the HTTP stream, not only the body
+        std::function<std::string(int32_t seqid)> bytes; // for the call numbered seqid
+        bool wholeStream;                                // the bytes are the HTTP stream, not only the body
         int paceMs;
         outcome expected;
+        int code; // of the failure
     };
-    const std::string sound = replyMessage();
+    auto sound = [](int32_t seqid) { return replyMessage(seqid); };
+    const std::string kib100(100 * 1024, 'x');
     const wireCase cases[] = {
-        {"sound", sound, false, 0, answered},
-        {"chunked", chunked(sound), true, 0, answered},
-        {"after an interim reply", "HTTP/1.1 100 Continue\r\n\r\n" + httpReply(sound, "Connection: close\r\n"), true, 0,
-         answered},
-        {"one reply too many", httpReply(sound) + httpReply(sound), true, 0, failsAtOnce},
-        {"a second message in the body", sound + sound, false, 0, failsAtOnce},
-        {"a number without digits", replyMessage(withErrCode("\"4\":{\"i32\":},")), false, 0, failsAtOnce},
-        {"a lone sign", replyMessage(withErrCode("\"4\":{\"i32\":-},")), false, 0, failsAtOnce},
-        {"a number out of range", replyMessage(withErrCode("\"4\":{\"i32\":99999999999},")), false, 0, failsAtOnce},
-        {"a field of the wrong type", replyMessage(withErrCode("\"4\":{\"str\":\"0\"},")), false, 0, failsAtOnce},
-        {"an answer without errCode", replyMessage(withErrCode("")), false, 0, failsAtOnce},
-        {"a reply to another method", replyMessage(soundResult, "getDevices"), false, 0, failsAtOnce},
-        {"a reply to another call", replyMessage(soundResult, "getDevInfo", 2, 2), false, 0, failsAtOnce},
-        {"a call", replyMessage(soundResult, "getDevInfo", 1), false, 0, failsAtOnce},
-        {"a oneway message", replyMessage(soundResult, "getDevInfo", 4), false, 0, failsAtOnce},
-        {"an exception of unknown type", replyMessage("{\"1\":{\"str\":\"x\"},\"2\":{\"i32\":77}}", "getDevInfo", 3),
-         false, 0, failsAtOnce},
-        {"a length of 4 GiB", "HTTP/1.1 200 OK\r\nContent-Length: 4294967296\r\n\r\n[1", true, 0, failsAtOnce},
-        {"a chunk past the bound", "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n12c00000\r\n[1", true, 0,
-         failsAtOnce},
-        {"a trickle", httpReply(sound), true, 100, failsAtTheDeadline},
-        {"interim replies forever", repeated("HTTP/1.1 100 Continue\r\n\r\n", 100), true, 5, failsAtTheDeadline},
+        {"sound", sound, false, 0, answered, VPKI_OK},
+        {"chunked", [&](int32_t n) { return chunked(sound(n)); }, true, 0, answered, VPKI_OK},
+        {"after interim replies",
+         [&](int32_t n) {
+             return "HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 102 Processing\r\n\r\n" +
+                    httpReply(sound(n), "Connection: close\r\n");
+         },
+         true, 0, answered, VPKI_OK},
+        {"an unasked switch of protocols",
+         [&](int32_t n) { return "HTTP/1.1 101 Switching Protocols\r\n\r\n" + httpReply(sound(n)); }, true, 0,
+         failsAtOnce, VPKI_ERR_DAMAGED_REPLY},
+        {"a transfer coding besides chunked", [&](int32_t n) { return chunked(sound(n), "", "", "gzip, chunked"); },
+         true, 0, failsAtOnce, VPKI_ERR_DAMAGED_REPLY},
+        {"a 100 KiB chunk extension", [&](int32_t n) { return chunked(sound(n), ";x=" + kib100); }, true, 0,
+         failsAtOnce, VPKI_ERR_REPLY_TOO_LARGE},
+        {"a 260 KiB chunk extension", [&](int32_t n) { return chunked(sound(n), ";x=" + repeated(kib100, 3)); }, true,
+         0, failsAtOnce, VPKI_ERR_REPLY_TOO_LARGE},
+        {"chunk extensions of 4 KiB, 32 KiB in all",
+         [&](int32_t n) { return chunked(sound(n), ";x=" + std::string(4096, 'x'), "", "chunked", 8); }, true, 0,
+         failsAtOnce, VPKI_ERR_REPLY_TOO_LARGE},
+        {"a 100 KiB trailer", [&](int32_t n) { return chunked(sound(n), "", "X-Pad: " + kib100 + "\r\n"); }, true, 0,
+         failsAtOnce, VPKI_ERR_REPLY_TOO_LARGE},
+        {"one reply too many", [&](int32_t n) { return httpReply(sound(n)) + httpReply(sound(n)); }, true, 0,
+         failsAtOnce, VPKI_ERR_DAMAGED_REPLY},
+        {"a second message in the body", [&](int32_t n) { return sound(n) + sound(n); }, false, 0, failsAtOnce,
+         VPKI_ERR_DAMAGED_REPLY},
+        {"a number without digits", [](int32_t n) { return replyMessage(n, withErrCode("\"4\":{\"i32\":},")); }, false,
+         0, failsAtOnce, VPKI_ERR_DAMAGED_REPLY},
+        {"a lone sign", [](int32_t n) { return replyMessage(n, withErrCode("\"4\":{\"i32\":-},")); }, false, 0,
+         failsAtOnce, VPKI_ERR_DAMAGED_REPLY},
+        {"a number out of range",
+         [](int32_t n) { return replyMessage(n, withErrCode("\"4\":{\"i32\":99999999999},")); }, false, 0, failsAtOnce,
+         VPKI_ERR_DAMAGED_REPLY},
+        {"a field of the wrong type", [](int32_t n) { return replyMessage(n, withErrCode("\"4\":{\"str\":\"0\"},")); },
+         false, 0, failsAtOnce, VPKI_ERR_DAMAGED_REPLY},
+        {"a field sent twice",
+         [](int32_t n) { return replyMessage(n, withErrCode("\"4\":{\"i32\":0},\"4\":{\"i32\":7},")); }, false, 0,
+         failsAtOnce, VPKI_ERR_DAMAGED_REPLY},
+        {"an answer without errCode", [](int32_t n) { return replyMessage(n, withErrCode("")); }, false, 0, failsAtOnce,
+         VPKI_ERR_DAMAGED_REPLY},
+        {"a reply to another method", [](int32_t n) { return replyMessage(n, soundResult, "getDevices"); }, false, 0,
+         failsAtOnce, VPKI_ERR_DAMAGED_REPLY},
+        {"a reply to another call", [](int32_t n) { return replyMessage(n + 1); }, false, 0, failsAtOnce,
+         VPKI_ERR_DAMAGED_REPLY},
+        // The number a connection's second call had when every connection
+        // counted from 1: a reply made before its call may not guess it.
+        {"a reply with a guessed number", [](int32_t) { return replyMessage(2); }, false, 0, failsAtOnce,
+         VPKI_ERR_DAMAGED_REPLY},
+        {"a call", [](int32_t n) { return replyMessage(n, soundResult, "getDevInfo", 1); }, false, 0, failsAtOnce,
+         VPKI_ERR_DAMAGED_REPLY},
+        {"a oneway message", [](int32_t n) { return replyMessage(n, soundResult, "getDevInfo", 4); }, false, 0,
+         failsAtOnce, VPKI_ERR_DAMAGED_REPLY},
+        {"an exception of unknown type",
+         [](int32_t n) { return replyMessage(n, "{\"1\":{\"str\":\"x\"},\"2\":{\"i32\":77}}", "getDevInfo", 3); },
+         false, 0, failsAtOnce, VPKI_ERR_DAMAGED_REPLY},
+        {"a length of 4 GiB", [](int32_t) { return "HTTP/1.1 200 OK\r\nContent-Length: 4294967296\r\n\r\n[1"; }, true,
+         0, failsAtOnce, VPKI_ERR_REPLY_TOO_LARGE},
+        {"a chunk past the bound",
+         [](int32_t) { return "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n12c00000\r\n[1"; }, true, 0,
+         failsAtOnce, VPKI_ERR_REPLY_TOO_LARGE},
+        {"a trickle", [&](int32_t n) { return httpReply(sound(n)); }, true, 100, failsAtTheDeadline,
+         VPKI_ERR_TIMED_OUT},
+        {"interim replies forever", [](int32_t) { return repeated("HTTP/1.1 100 Continue\r\n\r\n", 100); }, true, 5,
+         failsAtTheDeadline, VPKI_ERR_TIMED_OUT},
     };
     for (const wireCase& c : cases) {
         SCOPED_TRACE(c.what);
         const int timeoutMs = c.expected == failsAtTheDeadline ? 1000 : 10000;
         useFreshConnection(timeoutMs);
+        std::string body;
+        answerNextWith("{\"first\":1}");
+        ASSERT_TRUE(request(body));
+        const int32_t last = testsupport::requestCalls(*sim).back().seqid;
         pkisim::fault raw = on(pkisim::fault::rawReply);
-        raw.message = c.bytes;
+        raw.message = c.bytes(last == INT32_MAX ? 1 : last + 1);
         raw.rawWire = c.wholeStream;
         raw.paceMs = c.paceMs;
         sim->injectFault(raw);
 
-        std::string body;
         const auto start = std::chrono::steady_clock::now();
         EXPECT_EQ(request(body), c.expected == answered);
         const auto took = std::chrono::steady_clock::now() - start;
+        EXPECT_EQ(agentLastError(), c.code) << agentLastErrorText();
         if (c.expected == failsAtOnce) {
             EXPECT_LT(took, std::chrono::milliseconds(timeoutMs / 2));
         } else if (c.expected == failsAtTheDeadline) {

@@ -78,14 +78,19 @@ TEST_F(login, aRefusedLoginChangesNothing)
 TEST_F(login, anAcceptedLoginWithoutAUsableSessionFailsCleanly)
 {
     ASSERT_TRUE(createAgent(nullptr, nullptr, nullptr));
-    auto session = [](const std::string& ticket, const std::string& port) {
-        return "{\"sessionID\":\"5\",\"ticket\":\"" + ticket + "\",\"timeout\":\"30\",\"notifyPort\":\"" + port + "\"}";
+    auto session = [](const std::string& ticket, const std::string& port, const std::string& timeout = "30",
+                      const std::string& id = "5") {
+        return "{\"sessionID\":\"" + id + "\",\"ticket\":\"" + ticket + "\",\"timeout\":\"" + timeout +
+               "\",\"notifyPort\":\"" + port + "\"}";
     };
     for (const std::string& body :
          {std::string("{\"sessionID\":\"5\",\"ticket\":\"t\",\"timeout\":\"30\"}"),
           std::string("{\"sessionID\":5,\"ticket\":\"t\",\"timeout\":\"30\",\"notifyPort\":\"18081\"}"),
           std::string("[]"), std::string("not json"), std::string(), session(std::string(64 * 1024 + 1, 't'), "18081"),
-          session("t", "0"), session("t", "65536")}) {
+          session("t", "0"), session("t", "65536"), session("t", "18081xyz"), session("t", "18081", "abc"),
+          session("t", "18081", "0"), session("t", "18081", "-1"), session("t", "18081", "86401"),
+          session("t", "18081", "99999999999"), session("t", "18081", "30", "xyz"), session("t", "18081", "30", "+5"),
+          session("t", "18081", " 30")}) {
         SCOPED_TRACE(body.substr(0, 80));
         answerLoginWith(VPKI_RESULT_OK, body);
         EXPECT_FALSE(loginDemo());

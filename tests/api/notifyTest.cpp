@@ -4,8 +4,12 @@
 // listener never waits on the service.
 #include <dirent.h>
 
+#include <chrono>
+#include <cstring>
 #include <fstream>
+#include <mutex>
 #include <string>
+#include <vector>
 
 #include "callbackLogs.h"
 #include "serviceFixture.h"
@@ -111,6 +115,39 @@ TEST_F(notify, eventsSurviveAServiceRestart)
     EXPECT_TRUE(testsupport::getDevicesWorks());
 }
 
+// A notification port that refuses connections is tried again ever more
+// slowly (20 ms doubling to 1 s), not fifty times a second.
+TEST_F(notify, aRefusedNotificationPortIsTriedAgainEverMoreSlowly)
+{
+    static std::mutex lock;
+    static std::vector<std::chrono::steady_clock::time_point> failures;
+    auto failed = [] {
+        std::lock_guard<std::mutex> hold(lock);
+        return failures;
+    };
+    setAgentLogger(
+        [](const char* line, void*) {
+            if (std::strstr(line, "poll failed") != nullptr) {
+                std::lock_guard<std::mutex> hold(lock);
+                failures.push_back(std::chrono::steady_clock::now());
+            }
+        },
+        nullptr);
+    const auto session = sim->sessions().at(0);
+    sim->injectFault(testsupport::replyOf("vantService:login", VPKI_RESULT_OK,
+                                          "{\"sessionID\":\"" + std::to_string(session.sessionID) + "\",\"ticket\":\"" +
+                                              session.ticket + "\",\"timeout\":\"30\",\"notifyPort\":\"18099\"}"));
+    ASSERT_TRUE(loginDemo());
+    ASSERT_TRUE(waitUntil([&] { return failed().size() >= 6; }));
+    setAgentLogger(nullptr, nullptr);
+    const auto times = failed();
+    EXPECT_GE(times[5] - times[0], 500ms) << "five pauses of 40 ms to 640 ms";
+
+    ASSERT_TRUE(loginDemo()); // back on the service's port
+    sim->insertDevice({"AFTER-REFUSALS", "x", "RSA"});
+    EXPECT_TRUE(eventsCome(1));
+}
+
 TEST_F(notify, aLoginReportingAnotherPortMovesTheListenerThere)
 {
     sim->stop();
@@ -124,16 +161,15 @@ TEST_F(notify, aLoginReportingAnotherPortMovesTheListenerThere)
     EXPECT_EQ(callsNamed(*sim, "vantService:getNotify").back().port, 18082);
 }
 
-// A damaged notification (here a number without digits) is dropped rather
-// than delivered; each failed poll leaves a new connection, whose first poll
-// is number 1, so that the damaged reply is otherwise a match.
+// A damaged notification (here a number without digits, in a reply that
+// names the poll's number) is dropped rather than delivered.
 TEST_F(notify, pollFailuresOfEveryKindAreRecoveredAndDamagedNotificationsDropped)
 {
     for (auto kind : {pkisim::fault::exception, pkisim::fault::missingResult, pkisim::fault::malformed,
                       pkisim::fault::httpStatus, pkisim::fault::dropMidReply, pkisim::fault::rawReply}) {
         pkisim::fault f = faultOf(kind, "vantService:getNotify");
         f.count = 3;
-        f.message = "[1,\"getNotify\",2,1,{\"0\":{\"rec\":{\"1\":{\"i32\":1},\"2\":{\"i32\":268369921},"
+        f.message = "[1,\"getNotify\",2,$SEQID,{\"0\":{\"rec\":{\"1\":{\"i32\":1},\"2\":{\"i32\":268369921},"
                     "\"3\":{\"i32\":1},\"4\":{\"i32\":},\"5\":{\"i64\":1},\"6\":{\"str\":\"{}\"}}}}]";
         sim->injectFault(f);
     }
@@ -216,7 +252,7 @@ protected:
     pkisim::options serviceOptions() const override
     {
         pkisim::options o;
-        o.sessionTimeout = 0; // the listener's poll then waits without limit
+        o.sessionTimeout = pkisim::maxSessionTimeout; // the listener's poll waits a day
         return o;
     }
 };

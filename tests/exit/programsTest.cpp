@@ -1,6 +1,7 @@
-// Programs that end without releasing the agent, unload the library while
-// it runs, or never use it, exit cleanly and promptly, also while the
-// service keeps every call waiting.
+// Programs that end without releasing the agent (also after a release that a
+// callback tried), unload the library while it runs, or never use it, exit
+// cleanly and promptly, also while the service keeps every call waiting; a
+// release leaves no thread or descriptor behind.
 #include <string>
 #include <vector>
 
@@ -28,7 +29,13 @@ TEST_F(programs, exitCleanlyWithoutUsingOrReleasingOrWhileUnloadingTheLibrary)
 {
     expectCleanPromptExit({EXIT_NEVER_CREATED});
     expectCleanPromptExit({EXIT_WITHOUT_RELEASE});
+    expectCleanPromptExit({EXIT_WITHOUT_RELEASE, "release-in-callback"});
     expectCleanPromptExit({EXIT_DLOPEN_CLOSE, TESSERA_LIBRARY});
+}
+
+TEST_F(programs, aReleaseLeavesNoThreadOrDescriptorBehind)
+{
+    expectCleanPromptExit({EXIT_RELEASE_LEAVES_NOTHING});
 }
 
 class silentService : public testsupport::serviceTest {
@@ -36,7 +43,7 @@ protected:
     pkisim::options serviceOptions() const override
     {
         pkisim::options o;
-        o.sessionTimeout = 0; // the listener's poll waits without limit
+        o.sessionTimeout = pkisim::maxSessionTimeout; // the listener's poll waits a day
         return o;
     }
 };

@@ -1,0 +1,82 @@
+// Uses the agent fully (two createAgent calls, a login, synchronous and
+// asynchronous requests, the listener) twice over, and checks after each
+// releaseAgent that the process has the threads and descriptors it had
+// before createAgent; a second createAgent adds no thread. Exits 0 when so.
+#include <dirent.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <mutex>
+
+#include "tessera.h"
+
+namespace {
+
+// Entries of a /proc/self folder: descriptors (sockets among them) or threads.
+int entries(const char* folder)
+{
+    DIR* dir = opendir(folder);
+    if (dir == nullptr)
+        return -1;
+    int count = 0;
+    while (dirent* entry = readdir(dir))
+        count += entry->d_name[0] != '.';
+    closedir(dir);
+    return count;
+}
+
+std::mutex lock;
+std::condition_variable answeredSignal;
+bool answered = false;
+
+void onAnswer(void*, vpkiResp*, void*)
+{
+    std::lock_guard<std::mutex> hold(lock);
+    answered = true;
+    answeredSignal.notify_all();
+}
+
+bool useTheAgent()
+{
+    if (!createAgent(nullptr, &onAnswer, nullptr))
+        return false;
+    const int threadsAfterOne = entries("/proc/self/task");
+    if (!createAgent(nullptr, &onAnswer, nullptr) || entries("/proc/self/task") != threadsAfterOne) {
+        std::fprintf(stderr, "a second createAgent added a thread\n");
+        return false;
+    }
+    if (!loginAgent("demo", "demo-app-id", "demo-token"))
+        return false;
+    vpkiReq req;
+    req.msgType = VPKI_DEV_getDevices;
+    vpkiResp resp;
+    answered = false;
+    if (!reqSync(DEVSERVICE, &req, &resp) || reqAsync(DEVSERVICE, &req, nullptr) == 0)
+        return false;
+    std::unique_lock<std::mutex> hold(lock);
+    return answeredSignal.wait_for(hold, std::chrono::seconds(20), [] { return answered; });
+}
+
+} // namespace
+
+int main()
+{
+    const int threads = entries("/proc/self/task");
+    const int descriptors = entries("/proc/self/fd");
+    for (int round = 1; round <= 2; ++round) {
+        if (!useTheAgent()) {
+            std::fprintf(stderr, "round %d: the agent failed: %s\n", round, agentLastErrorText());
+            return 2;
+        }
+        releaseAgent();
+        const int threadsLeft = entries("/proc/self/task");
+        const int descriptorsLeft = entries("/proc/self/fd");
+        if (threadsLeft != threads || descriptorsLeft != descriptors) {
+            std::fprintf(stderr, "round %d: %d threads and %d descriptors before, %d and %d after release\n", round,
+                         threads, descriptors, threadsLeft, descriptorsLeft);
+            return 1;
+        }
+    }
+    return 0;
+}
