@@ -3,6 +3,7 @@
 // a callback throws, when a callback logs out, and when the agent is released
 // while the service holds a request.
 #include <algorithm>
+#include <atomic>
 #include <functional>
 #include <mutex>
 #include <stdexcept>
@@ -27,24 +28,31 @@ struct answer {
     int lastError;
 };
 
-// The answers the response callback got; `onAnswer` runs in the callback
-// with the answer's index.
+// The answers the response callback got; the function of onAnswer runs in
+// the callback with the answer's index.
 struct answerLog {
     std::mutex lock;
     std::vector<answer> answers;
-    std::function<void(size_t)> onAnswer;
+    std::function<void(size_t)> then;
 
     static void record(void* msg, vpkiResp* resp, void* param)
     {
         size_t index;
+        std::function<void(size_t)> next;
         {
             std::lock_guard<std::mutex> hold(instance.lock);
             index = instance.answers.size();
             instance.answers.push_back({vpkiAsyncReqId(msg), static_cast<vpkiAsyncMsg*>(msg)->type, param, resp->extend,
                                         resp->body->getDataString(), agentLastError()});
+            next = instance.then;
         }
-        if (instance.onAnswer)
-            instance.onAnswer(index);
+        if (next)
+            next(index);
+    }
+    void onAnswer(std::function<void(size_t)> f)
+    {
+        std::lock_guard<std::mutex> hold(lock);
+        then = std::move(f);
     }
     std::vector<answer> snapshot()
     {
@@ -61,13 +69,13 @@ protected:
     {
         serviceTest::SetUp();
         answerLog::instance.answers.clear();
-        answerLog::instance.onAnswer = nullptr;
+        answerLog::instance.onAnswer(nullptr);
         createAndLogin(nullptr, &answerLog::record, nullptr);
     }
     void TearDown() override
     {
         serviceTest::TearDown();
-        answerLog::instance.onAnswer = nullptr;
+        answerLog::instance.onAnswer(nullptr);
     }
 
     // The first getDevices is answered after `ms`, so that the next ones queue.
@@ -125,12 +133,12 @@ TEST_F(async, eachRequestIsCopiedAtOnceAndAnsweredOnceInOrderByItsId)
 
 TEST_F(async, aThrowingCallbackDoesNotEndTheWorker)
 {
-    answerLog::instance.onAnswer = [](size_t index) {
+    answerLog::instance.onAnswer([](size_t index) {
         if (index == 0)
             throw std::runtime_error("application failure");
         if (index == 1)
             throw 42;
-    };
+    });
     for (int i = 0; i < 3; ++i)
         ASSERT_NE(send(i), 0);
     ASSERT_TRUE(answered(3));
@@ -142,14 +150,19 @@ TEST_F(async, aThrowingCallbackDoesNotEndTheWorker)
 // reaches the callback empty, and new ones are refused.
 TEST_F(async, aLogoutRefusesEveryRequestNotYetSentWhereverItComesFrom)
 {
-    for (bool fromTheCallback : {true, false}) {
-        SCOPED_TRACE(fromTheCallback ? "logout in the callback" : "logout by the application");
+    static std::atomic<bool> fromTheCallback;
+    answerLog::instance.onAnswer([](size_t index) {
+        if (fromTheCallback && index == 0)
+            logoutAgent();
+    });
+    for (bool inCallback : {true, false}) {
+        SCOPED_TRACE(inCallback ? "logout in the callback" : "logout by the application");
+        fromTheCallback = inCallback;
         ASSERT_TRUE(loginDemo());
-        answerLog::instance.answers.clear();
-        answerLog::instance.onAnswer = [fromTheCallback](size_t index) {
-            if (fromTheCallback && index == 0)
-                logoutAgent();
-        };
+        {
+            std::lock_guard<std::mutex> hold(answerLog::instance.lock);
+            answerLog::instance.answers.clear();
+        }
         sim->clearCalls();
         pkisim::fault slow = faultOf(pkisim::fault::delay);
         slow.delayMs = 500;
@@ -157,7 +170,7 @@ TEST_F(async, aLogoutRefusesEveryRequestNotYetSentWhereverItComesFrom)
         sim->injectFault(slow);
         for (int i = 0; i < 10; ++i)
             ASSERT_NE(send(i + 1), 0);
-        if (!fromTheCallback) {
+        if (!inCallback) {
             ASSERT_TRUE(sim->waitForCalls(
                 [](const auto& calls) {
                     return std::any_of(calls.begin(), calls.end(),
@@ -210,14 +223,14 @@ struct codeLog {
 TEST_F(async, callsForbiddenInACallbackFailAtOnceAndChangeNothing)
 {
     static codeLog seen;
-    answerLog::instance.onAnswer = [](size_t) {
+    answerLog::instance.onAnswer([](size_t) {
         releaseAgent();
         seen.add(agentLastError());
         seen.add(createAgent(nullptr, nullptr, nullptr) ? VPKI_OK : agentLastError());
-    };
+    });
     ASSERT_NE(send(1), 0);
     ASSERT_TRUE(answered(1));
-    answerLog::instance.onAnswer = nullptr;
+    answerLog::instance.onAnswer(nullptr);
     ASSERT_TRUE(createAgent(
         [](vpkiResp*, void*) {
             releaseAgent();
