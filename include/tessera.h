@@ -367,7 +367,7 @@ TESSERA_API bool createAgent(agentNotifyFunc notifyFunc, agentRespCB respCB, voi
  * complete session. A refused or failed login changes nothing stored.
  *
  * @par Thread-safety
- * safe from any thread; waits for a request in progress.
+ * safe from any thread; waits for a free request connection.
  * @par Callbacks
  * may be called from a callback.
  */
@@ -382,7 +382,7 @@ TESSERA_API bool loginAgent(const char* appName, const char* appID, const char* 
  * same).
  *
  * @par Thread-safety
- * safe from any thread; waits for a request in progress.
+ * safe from any thread; waits for a free request connection.
  * @par Callbacks
  * may be called from a callback.
  */
@@ -403,8 +403,8 @@ TESSERA_API bool logoutAgent(void);
  * malformed reply from the service).
  *
  * @par Thread-safety
- * safe from any thread; one exchange runs at a time, the others
- * wait.
+ * safe from any thread; one exchange runs at a time on each request
+ * connection (one by default: setAgentMaxConnections), the others wait.
  * @par Callbacks
  * may be called from a callback.
  */
@@ -477,9 +477,11 @@ TESSERA_API uint32_t rsaSignData(const char* url, const unsigned char* data, uin
  * @param url       as for rsaSignData.
  * @param data      as for rsaSignData.
  * @param dataLen   as for rsaSignData.
- * @param signature receives VPKI_ECC_SIGNATURE_SIZE bytes: r in the first 64
- *                  bytes, s in the last 64, each right-aligned (big-endian,
- *                  zero-padded).
+ * @param signature receives VPKI_ECC_SIGNATURE_SIZE bytes: the signature
+ *                  block as the service sent it (r in the first 64 bytes,
+ *                  s in the last 64, each right-aligned by the service); a
+ *                  shorter answer is passed on as it is, zero-padded at
+ *                  the end.
  *
  * @return VPKI_SIGN_OK, or VPKI_SIGN_FAILED with the output untouched (as for
  * rsaSignData, but nothing is written to standard output).
@@ -537,6 +539,31 @@ TESSERA_API const char* agentLastErrorText(void);
  * may be called from a callback.
  */
 TESSERA_API const char* agentErrorString(int code);
+
+/**
+ * setAgentMaxConnections - set how many request connections the library may
+ * keep open at once. With 1 (the default) every exchange (reqSync,
+ * reqAsync's worker, the signing shortcuts, logins and logouts, the
+ * notification thread's automatic login) waits for the one before it: the
+ * only behaviour that a service serving one connection at a time can
+ * answer. With n > 1, an exchange that finds every open connection busy
+ * opens another, up to n, and waits only while n are busy, so that a fast
+ * request is not held up behind a slow one (a signature on a card, a PIN
+ * dialog). Each connection has its own time-out and owner check. Lowering
+ * the number closes the connections beyond it once they are idle.
+ *
+ * @param n the number of request connections, 1 to 16.
+ *
+ * @return true when the setting took effect; false (VPKI_ERR_BAD_ARGUMENT)
+ * for a value outside 1..16, changing nothing.
+ *
+ * @par Thread-safety
+ * safe from any thread, at any time, also before createAgent or
+ * while exchanges run; it stays in force across releaseAgent and createAgent.
+ * @par Callbacks
+ * may be called from a callback.
+ */
+TESSERA_API bool setAgentMaxConnections(int n);
 
 /**
  * Log callback: one line of text per event, without a line end. param is the

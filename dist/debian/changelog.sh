@@ -2,7 +2,8 @@
 # Writes the Debian changelog of the packages from CHANGELOG.md: one entry per
 # release ("## [x.y.z] - YYYY-MM-DD", or "- Unreleased": an UNRELEASED entry
 # dated now, or at SOURCE_DATE_EPOCH), one item per top-level bullet,
-# wrapped at 80 columns.
+# wrapped at 80 columns. Releases of one day are stamped an hour apart,
+# newest latest, so that every entry is dated after the one below it.
 # usage: changelog.sh CHANGELOG.md "NAME <MAIL>" >changelog
 set -eu
 changelog=${1:?usage: $0 CHANGELOG.md MAINTAINER}
@@ -10,11 +11,17 @@ maintainer=${2:?usage: $0 CHANGELOG.md MAINTAINER}
 now=${SOURCE_DATE_EPOCH:+@$SOURCE_DATE_EPOCH}
 
 awk -v maintainer="$maintainer" -v now="${now:-now}" '
-    function rfc2822(day,    command, text) {
-        command = "date -u -R -d \"" day "\""
+    function run(command,    text) {
         command | getline text
         close(command)
         return text
+    }
+    # Noon of the day, or an hour before the newer entry printed above it.
+    function stamp(day, released,    seconds) {
+        seconds = run("date -u +%s -d \"" day (released ? " 12:00" : "") "\"")
+        if (newer != "" && seconds + 0 >= newer + 0) seconds = newer - 3600
+        newer = seconds
+        return run("date -u -R -d @" seconds)
     }
     function flushItem(    n, words, i, line) {
         if (item == "") return
@@ -40,7 +47,7 @@ awk -v maintainer="$maintainer" -v now="${now:-now}" '
         version = substr($0, 5, index($0, "]") - 5)
         day = substr($0, RLENGTH + 1)
         released = day != "Unreleased"
-        date = rfc2822(released ? day : now)
+        date = stamp(released ? day : now, released)
         printf "tessera (%s) %s; urgency=medium\n\n", version, released ? "unstable" : "UNRELEASED"
         next
     }

@@ -6,11 +6,9 @@
 #include <cstring>
 #include <new>
 
-#include "agent.h"
 #include "callbackScope.h"
 #include "lastError.h"
-
-using requestPool = reqThreadPool<vant::stRequest>;
+#include "recordTransfer.h"
 
 namespace {
 
@@ -65,7 +63,10 @@ private:
 // record back to the pool however the request ends.
 class takenRequest {
 public:
-    takenRequest(requestPool::trdChannel& c, vant::stRequest* r) : channel(c), req(r) { channel.busy = true; }
+    takenRequest(reqThreadPool<vant::stRequest>::trdChannel& c, vant::stRequest* r) : channel(c), req(r)
+    {
+        channel.busy = true;
+    }
     ~takenRequest()
     {
         channel.recover(req);
@@ -75,42 +76,92 @@ public:
     takenRequest& operator=(const takenRequest&) = delete;
 
 private:
-    requestPool::trdChannel& channel;
+    reqThreadPool<vant::stRequest>::trdChannel& channel;
     vant::stRequest* req;
 };
 
+} // namespace
+
+namespace vant {
+
+asyncRequests::asyncRequests(requestContext requests, const applicationCallbacks& callbacks)
+    : requests(requests),
+      callbacks(callbacks)
+{
+    g_reqTrdPool.setOwner(this);
+}
+
+asyncRequests::~asyncRequests()
+{
+    uninitAysncReq();
+}
+
+// One worker, however often the agent is created: responses keep the order
+// in which their requests were accepted.
+bool asyncRequests::initAysncReq()
+{
+    sending = true;
+    return g_reqTrdPool.isRunning() || g_reqTrdPool.init(threadAsyncReq, 1);
+}
+
+void asyncRequests::uninitAysncReq()
+{
+    sending = false;
+    g_reqTrdPool.uinit();
+}
+
+int32_t asyncRequests::pushReq(int service, void* param, const vpkiReq* req)
+{
+    if (req == nullptr)
+        return 0;
+    try {
+        stRequest local;
+        req2Req(local, req);
+        return g_reqTrdPool.sendReq(service, local, param) ? local.reqid : 0;
+    } catch (const std::bad_alloc&) {
+        return 0;
+    }
+}
+
 // A failed request reaches the callback with the response as constructed,
 // and with the reason set for agentLastError on this thread.
-void performRequest(const requestPool::msg& m)
+void asyncRequests::performRequest(const requestPool::msg& m)
 {
     vpkiResp resp;
-    if (vant::theAgent().created) {
+    if (sending) {
         borrowedRequest call(*m.req);
-        reqSync(static_cast<PKI_SERVICE>(m.type), &call.rec, &resp);
+        sendRequest(requests, m.type, call.rec, resp);
     } else {
-        vant::setLastError(VPKI_ERR_INTERRUPTED, "the agent was released before the request was sent");
+        setLastError(VPKI_ERR_INTERRUPTED, "the agent was released before the request was sent");
     }
     vpkiAsyncMsg message{m.type, m.req, m.param};
-    if (agentRespCB callback = vant::theAgent().respCB) {
-        vant::callbackScope inCallback(vant::callbackKind::event);
+    if (agentRespCB callback = callbacks.respCB) {
+        callbackScope inCallback(callbackKind::event);
         callback(&message, &resp, m.param);
     }
 }
 
-} // namespace
-
-// One worker, however often the agent is created: responses keep the order
-// in which their requests were accepted.
-bool initAysncReq()
+void* asyncRequests::threadAsyncReq(void* arg)
 {
-    reqThreadPool<vant::stRequest>& worker = vant::theAgent().worker;
-    return worker.isRunning() || worker.init(threadAsyncReq, 1);
+    auto* channel = static_cast<requestPool::trdChannel*>(static_cast<tThread*>(arg)->param.param);
+    auto& self = *static_cast<asyncRequests*>(channel->pool->owner());
+    requestPool::msg m{};
+    while (channel->running) {
+        if (!channel->pop(m) || m.req == nullptr)
+            break;
+        takenRequest taken(*channel, m.req);
+        try {
+            self.performRequest(m);
+        } catch (const abi::__forced_unwind&) {
+            throw; // thread cancellation must unwind to its end
+        } catch (...) {
+            // An application callback threw: the worker goes on with the next request.
+        }
+    }
+    return nullptr;
 }
 
-void uninitAysncReq()
-{
-    vant::theAgent().worker.uinit();
-}
+} // namespace vant
 
 void req2Req(vant::stRequest& out, const vpkiReq* in)
 {
@@ -120,36 +171,4 @@ void req2Req(vant::stRequest& out, const vpkiReq* in)
     out.extend = in->extend;
     const std::string_view text = requestText(*in);
     setText(*out.body, text.data(), text.size());
-}
-
-int pushReq(PKI_SERVICE service, void* param, const vpkiReq* req)
-{
-    if (req == nullptr)
-        return 0;
-    try {
-        vant::stRequest local;
-        req2Req(local, req);
-        return vant::theAgent().worker.sendReq(service, local, param) ? local.reqid : 0;
-    } catch (const std::bad_alloc&) {
-        return 0;
-    }
-}
-
-void* threadAsyncReq(void* arg)
-{
-    auto* channel = static_cast<requestPool::trdChannel*>(static_cast<tThread*>(arg)->param.param);
-    requestPool::msg m{};
-    while (channel->running) {
-        if (!channel->pop(m) || m.req == nullptr)
-            break;
-        takenRequest taken(*channel, m.req);
-        try {
-            performRequest(m);
-        } catch (const abi::__forced_unwind&) {
-            throw; // thread cancellation must unwind to its end
-        } catch (...) {
-            // An application callback threw: the worker goes on with the next request.
-        }
-    }
-    return nullptr;
 }

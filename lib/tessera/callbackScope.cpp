@@ -24,6 +24,11 @@ callbackScope::~callbackScope()
     running = outer;
 }
 
+bool insideCallback()
+{
+    return running != callbackKind::none;
+}
+
 bool refusedInCallback(const char* function, bool inAnyCallback)
 {
     if (running == callbackKind::none || (running == callbackKind::event && !inAnyCallback))

@@ -26,6 +26,9 @@ private:
     callbackKind outer;
 };
 
+// True when the calling thread runs one of the application's callbacks.
+bool insideCallback();
+
 // True, with the calling thread's last error set, when `function` may not
 // be called in the callback the thread is running. `inAnyCallback`: the
 // function is refused in every callback, not only in the log callback.

@@ -1,6 +1,6 @@
-// The two connections to the service: the request connection (fixed port,
-// login, logout and every routed request) and the notification connection
-// (the port reported at login, used only by the listener).
+// A connection to the service: a request connection (the fixed port; login,
+// logout and every routed request; requestChannels keeps them) or the
+// notification connection (the port reported at login; the listener's).
 //
 // A connection is a stack: the library's HTTP transport over its own socket,
 // the JSON protocol, and one service protocol per service. After a failed
@@ -76,42 +76,12 @@ private:
 
 } // namespace vant
 
-// Port of the request connection: always 18080.
+// Port of the request connections: always 18080.
 uint16_t getListenPort();
-
-// Builds (does not open) the request connection to `port`, 15 s time-outs.
-bool createReqTrans(uint16_t port);
-// Builds (does not open) the notification connection to `port`; time-outs of
-// timeoutSeconds (1 to a day, as the login checked) x 1000 ms.
-bool createNotifyTrans(uint16_t port, int32_t timeoutSeconds);
-
-// Request connection; the caller holds the agent's requestLock.
-// The open stack, renewed first when it is closed or unfit for reuse.
-std::shared_ptr<vant::rpcStack> openRequestConnection();
-// Closes the current stack and puts a fresh one in its place. After every
-// failed exchange, and wherever the connection is closed.
-void renewRequestConnection();
-
-// Notification connection.
-std::shared_ptr<vant::rpcStack> notifyConnection();
-// True when the notification connection is built for this port and time-out.
-bool notifyConnectionMatches(uint16_t port, int32_t timeoutSeconds);
-// Replaces `used` by a fresh stack to the same port, unless a login has
-// already put another stack in its place.
-void renewNotifyConnection(const std::shared_ptr<vant::rpcStack>& used);
-
-// After a logout: the notification connection is gone; a pending poll fails.
-void dropNotifyConnection();
-
-// Make pending exchanges fail at once; any thread.
-void interruptNotifyConnection();
-void interruptRequestConnection();
-
-// At release, once no thread uses them: both connections are closed and
-// freed (createAgent builds the request connection anew).
-void dropConnections();
 
 // Services reachable on each connection, by multiplexed name.
 extern const char* const vantServiceName;
+// vantService and the four request services: what a request connection serves.
+const std::vector<std::string>& requestServices();
 
 #endif // TESSERA_CONNECTION_H

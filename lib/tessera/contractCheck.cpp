@@ -5,10 +5,10 @@
 // line in the list (or the other way round) stops the build here.
 #include <type_traits>
 
-#include "agent.h"
 #include "commdef_types.h"
 #include "devService.h"
 #include "enRollService.h"
+#include "recordTransfer.h"
 #include "signXService.h"
 #include "vmailService.h"
 

@@ -89,21 +89,7 @@ const char* lastErrorText()
     return text;
 }
 
-} // namespace vant
-
-extern "C" {
-
-int agentLastError(void)
-{
-    return vant::lastErrorCode();
-}
-
-const char* agentLastErrorText(void)
-{
-    return vant::lastErrorText();
-}
-
-const char* agentErrorString(int code)
+const char* errorName(int code)
 {
     static const char* const names[] = {
         "success",
@@ -129,4 +115,4 @@ const char* agentErrorString(int code)
     return code >= 0 && code < known ? names[code] : "unknown error";
 }
 
-} // extern "C"
+} // namespace vant

@@ -14,6 +14,9 @@ void clearLastError();
 void setLastErrorFromException();
 int lastErrorCode();
 const char* lastErrorText();
+// A short fixed description of a code ("cannot connect"); "unknown error"
+// for a value that is no code.
+const char* errorName(int code);
 
 // Keeps the calling thread's last error as it is across a scope: what the
 // log callback's own calls record must not change the outcome of the call

@@ -1,30 +1,57 @@
 #include "log.h"
 
-#include <atomic>
 #include <cstdarg>
 #include <cstdio>
 #include <mutex>
 
 #include "callbackScope.h"
 #include "lastError.h"
-#include "tessera.h"
 
 namespace vant {
 
 namespace {
 
-// The callback and its param change together under the lock; the flag lets
-// every other line of the library pass without taking it.
-std::atomic<bool> enabled{false};
-std::mutex hookLock;
-agentLogFunc hook = nullptr;
-void* hookParam = nullptr;
+std::atomic<logHook*> current{nullptr};
 
 } // namespace
 
+void logHook::set(agentLogFunc newCallback, void* newParam)
+{
+    std::lock_guard<rankedMutex> hold(lock);
+    callback = newCallback;
+    param = newParam;
+    on = newCallback != nullptr;
+}
+
+void logHook::emit(const char* line)
+{
+    agentLogFunc to;
+    void* with;
+    {
+        std::lock_guard<rankedMutex> hold(lock);
+        to = callback;
+        with = param;
+    }
+    if (to == nullptr)
+        return;
+    try {
+        lastErrorKept outcome;
+        callbackScope inCallback(callbackKind::log);
+        to(line, with);
+    } catch (...) {
+        // The application's callback must not break the operation it reports.
+    }
+}
+
+void useLogHook(logHook* hook)
+{
+    current = hook;
+}
+
 bool logging()
 {
-    return enabled.load(std::memory_order_relaxed);
+    logHook* hook = current.load(std::memory_order_relaxed);
+    return hook != nullptr && hook->enabled();
 }
 
 void logLine(const char* format, ...)
@@ -36,32 +63,8 @@ void logLine(const char* format, ...)
     va_start(args, format);
     std::vsnprintf(line, sizeof line, format, args);
     va_end(args);
-    agentLogFunc callback;
-    void* param;
-    {
-        std::lock_guard<std::mutex> hold(hookLock);
-        callback = hook;
-        param = hookParam;
-    }
-    if (callback == nullptr)
-        return;
-    try {
-        lastErrorKept outcome;
-        callbackScope inCallback(callbackKind::log);
-        callback(line, param);
-    } catch (...) {
-        // The application's callback must not break the operation it reports.
-    }
+    if (logHook* hook = current.load())
+        hook->emit(line);
 }
 
 } // namespace vant
-
-extern "C" void setAgentLogger(agentLogFunc logFunc, void* param)
-{
-    if (vant::refusedInCallback("setAgentLogger", false))
-        return;
-    std::lock_guard<std::mutex> hold(vant::hookLock);
-    vant::hook = logFunc;
-    vant::hookParam = param;
-    vant::enabled = logFunc != nullptr;
-}

@@ -2,95 +2,68 @@
 
 #include <algorithm>
 #include <chrono>
-#include <memory>
 #include <mutex>
+#include <new>
 
-#include "agent.h"
 #include "callbackScope.h"
-#include "connection.h"
 #include "lastError.h"
 #include "log.h"
+#include "recordTransfer.h"
 #include "serviceCall.h"
-#include "timings.h"
 #include "tools.h"
 #include "vantService.h"
 
 using pkimid::msgRequest;
 using pkimid::msgResponse;
 
-namespace {
+namespace vant {
 
-// The decision "the listener ends" is taken under listenerLock, against
-// loginAgent's decision "a listener is running", so that a login never
-// counts on a listener that is on its way out.
-bool keepRunning(vant::agent& self)
-{
-    std::lock_guard<std::mutex> hold(self.listenerLock);
-    if (self.running)
-        return true;
-    self.listenerStarted = false;
-    return false;
-}
-
-void markEnded(vant::agent& self, bool ended)
-{
-    std::lock_guard<std::mutex> hold(self.endLock);
-    self.listenerEnded = ended;
-    if (ended)
-        self.endSignal.notify_all();
-}
-
-// The listener's state for one run of the thread.
-class listener {
+// The state of one run of the thread: the connection it polls on, its
+// cursor, its pauses.
+class listener::pollLoop {
 public:
-    explicit listener(vant::agent& self, std::function<void()> relogin)
-        : self(self),
-          relogin(std::move(relogin)),
-          lastRelogin(vant::tool::getStartmsec())
+    explicit pollLoop(listener& owner)
+        : owner(owner),
+          lastRelogin(tool::getStartmsec()),
+          reconnectPauseMs(owner.timing.pollPauseMs)
     {
     }
 
     void cycle()
     {
-        if (!useLatestConnection()) {
-            pause(vant::g_timings.pollPauseMs);
+        stack = owner.latestConnection();
+        if (!stack) {
+            owner.pause(owner.timing.pollPauseMs);
             return;
         }
         if (stack->isOpen() && stack->unfitForReuse()) {
             discardConnection();
-            useLatestConnection();
+            stack = owner.latestConnection();
         }
         if (!stack->isOpen()) {
-            pause(reconnectPauseMs);
+            owner.pause(reconnectPauseMs);
             stack->open();
         }
         const msgResponse& response = poll();
-        reconnectPauseMs = vant::g_timings.pollPauseMs;
+        reconnectPauseMs = owner.timing.pollPauseMs;
         cursor = response.extend;
-        if (agentNotifyFunc callback = self.notifyFunc)
+        if (agentNotifyFunc callback = owner.callbacks.notifyFunc)
             handle(response, callback);
-        pause(vant::g_timings.pollPauseMs);
+        owner.pause(owner.timing.pollPauseMs);
     }
 
     // After any failure the stack's objects are not reusable: build anew.
     void discardConnection()
     {
-        renewNotifyConnection(stack);
+        owner.renewConnection(stack);
         stack.reset();
     }
 
     // A service that refuses or fails every poll is asked again ever more
     // slowly, not 50 times a second.
-    void backOff() { reconnectPauseMs = std::min(2 * reconnectPauseMs, vant::g_timings.reconnectPauseMaxMs); }
+    void backOff() { reconnectPauseMs = std::min(2 * reconnectPauseMs, owner.timing.reconnectPauseMaxMs); }
 
 private:
-    // A login after a logout builds a new connection; poll on the latest.
-    bool useLatestConnection()
-    {
-        stack = notifyConnection();
-        return stack != nullptr;
-    }
-
     const msgResponse& poll()
     {
         msgRequest& request = stack->request;
@@ -99,8 +72,8 @@ private:
         request.version = 1;
         request.extend = cursor;
         request.jsonBody.clear();
-        const auto ticket = currentTicket();
-        return vant::callService<pkimid::vantServiceClient>(
+        const auto ticket = owner.current.ticket();
+        return callService<pkimid::vantServiceClient>(
             *stack, vantServiceName,
             [&](pkimid::vantServiceClient& client, msgResponse& into) { client.getNotify(into, *ticket, request); });
     }
@@ -110,8 +83,8 @@ private:
         // Result codes of a poll that are not events.
         switch (response.errCode) {
         case VPKI_RESULT_BUSY:
-            vant::logLine("notification thread: the service is busy");
-            pause(vant::g_timings.busyPauseMs);
+            logLine("notification thread: the service is busy");
+            owner.pause(owner.timing.busyPauseMs);
             break;
         case VPKI_RESULT_NO_EVENT: break;
         case VPKI_RESULT_SESSION_LOST: reloginWhenDue(); break;
@@ -121,140 +94,225 @@ private:
 
     void reloginWhenDue()
     {
-        long now = vant::tool::getStartmsec();
-        if (now - lastRelogin <= vant::g_timings.reloginIntervalMs)
+        const long now = tool::getStartmsec();
+        if (now - lastRelogin <= owner.timing.reloginIntervalMs)
             return;
         lastRelogin = now;
-        vant::logLine("notification thread: the service lost the session");
-        self.reloginActive = true;
-        relogin();
-        self.reloginActive = false;
+        logLine("notification thread: the service lost the session");
+        const bool ok = owner.current.relogin() && owner.follow(owner.current.notifications());
+        logLine("automatic login after the session was lost: %s", ok ? "ok" : lastErrorText());
     }
 
     void deliver(const msgResponse& response, agentNotifyFunc callback)
     {
         vpkiResp record;
         tranferResp(record, response);
-        vant::logLine("notification thread: event msgType 0x%08X, errCode %d, cursor %lld", response.msgType,
-                      response.errCode, static_cast<long long>(response.extend));
+        logLine("notification thread: event msgType 0x%08X, errCode %d, cursor %lld", response.msgType,
+                response.errCode, static_cast<long long>(response.extend));
         try {
-            vant::callbackScope inCallback(vant::callbackKind::event);
-            callback(&record, self.notifyParam);
+            callbackScope inCallback(callbackKind::event);
+            callback(&record, owner.callbacks.notifyParam);
         } catch (...) {
             // An exception from the application's callback must not end the
             // listener; the event counts as delivered.
         }
     }
 
-    // A pause between polls; ends early when the agent stops.
-    void pause(int ms)
-    {
-        std::unique_lock<std::mutex> hold(self.pauseLock);
-        self.pauseWake.wait_for(hold, std::chrono::milliseconds(ms), [this] { return !self.running; });
-    }
-
-    vant::agent& self;
-    const std::function<void()> relogin;
+    listener& owner;
     long lastRelogin;
     int64_t cursor = 0;
-    int reconnectPauseMs = vant::g_timings.pollPauseMs;
-    std::shared_ptr<vant::rpcStack> stack;
+    int reconnectPauseMs;
+    std::shared_ptr<rpcStack> stack;
 };
 
-void runListener(vant::agent& self, std::function<void()> relogin)
+listener::listener(session& current, const applicationCallbacks& callbacks, const timings& timing)
+    : current(current),
+      callbacks(callbacks),
+      timing(timing)
 {
-    vant::logLine("notification thread started");
-    listener poller(self, std::move(relogin));
-    while (keepRunning(self)) {
-        try {
-            poller.cycle();
-        } catch (...) {
-            vant::setLastErrorFromException();
-            vant::logLine("notification thread: poll failed: %s", vant::lastErrorText());
-            poller.discardConnection();
-            poller.backOff();
-        }
-    }
-    poller.discardConnection();
-    vant::logLine("notification thread ended");
 }
 
-void* threadNotify(void* arg)
+listener::~listener()
 {
-    vant::agent& self = *static_cast<vant::agent*>(static_cast<tThread*>(arg)->param.param);
-    try {
-        std::function<void()> relogin;
-        {
-            std::lock_guard<std::mutex> hold(self.listenerLock);
-            relogin = self.relogin;
-        }
-        runListener(self, std::move(relogin));
-    } catch (...) {
-        // Only allocation failures can get here; the thread ends quietly and
-        // the next login starts a new one.
-        std::lock_guard<std::mutex> hold(self.listenerLock);
-        self.listenerStarted = false;
-    }
-    markEnded(self, true);
-    return nullptr;
+    stop();
+}
+
+namespace {
+
+// The login bounds the time-out to a day; the product fits an int.
+int notifyTimeoutMs(int32_t timeoutSeconds)
+{
+    return timeoutSeconds * 1000;
 }
 
 } // namespace
 
-bool ensureListener(std::function<void()> relogin)
+bool listener::follow(session::endpoint at)
 {
-    vant::agent& self = vant::theAgent();
-    std::unique_ptr<tThread> ended;
+    auto now = latestConnection();
+    if (!now || now->port() != at.port || now->timeoutMs() != notifyTimeoutMs(at.timeoutSeconds))
+        createNotifyTrans(at.port, at.timeoutSeconds);
+    std::unique_ptr<tThread> ending;
     {
-        std::lock_guard<std::mutex> hold(self.listenerLock);
-        if (self.listenerStarted)
+        std::lock_guard<rankedMutex> hold(listenerLock);
+        if (started)
             return true;
-        ended = std::move(self.listenerThread);
+        ending = std::move(thread);
     }
     // A run that is ending is joined without the lock, which its last steps
-    // may take. Logins, the only callers, come one at a time.
-    ended.reset();
-    std::lock_guard<std::mutex> hold(self.listenerLock);
+    // may take.
+    ending.reset();
+    std::lock_guard<rankedMutex> hold(listenerLock);
+    if (started) // another login started one meanwhile
+        return true;
     tThread::tParam param;
     param.name = "notify";
-    param.param = &self;
-    self.listenerThread.reset(new (std::nothrow) tThread(param));
-    if (!self.listenerThread)
-        return false;
-    self.relogin = std::move(relogin);
-    markEnded(self, false);
-    if (!self.listenerThread->start(threadNotify)) {
-        markEnded(self, true);
+    param.param = this;
+    thread.reset(new (std::nothrow) tThread(param));
+    if (!thread) {
+        setLastError(VPKI_ERR_NO_RESOURCES, "cannot start the notification thread");
         return false;
     }
-    self.listenerStarted = true;
+    markEnded(false);
+    if (!thread->start(threadNotify)) {
+        markEnded(true);
+        setLastError(VPKI_ERR_NO_RESOURCES, "cannot start the notification thread");
+        return false;
+    }
+    started = true;
     return true;
 }
 
-void wakeListener()
+void listener::createNotifyTrans(uint16_t port, int32_t timeoutSeconds)
 {
-    vant::agent& self = vant::theAgent();
-    std::lock_guard<std::mutex> hold(self.pauseLock);
-    self.pauseWake.notify_all();
+    auto fresh =
+        std::make_shared<rpcStack>(port, notifyTimeoutMs(timeoutSeconds), std::vector<std::string>{vantServiceName});
+    // The thread may still be polling on the old stack: interrupt it rather
+    // than close it under the thread's feet; the thread closes it.
+    if (auto old = exchangeConnection(std::move(fresh)))
+        old->interrupt();
 }
 
-void stopListener()
+std::shared_ptr<rpcStack> listener::exchangeConnection(std::shared_ptr<rpcStack> fresh)
 {
-    vant::agent& self = vant::theAgent();
+    std::lock_guard<rankedMutex> hold(connectionLock);
+    connection.swap(fresh);
+    return fresh;
+}
+
+std::shared_ptr<rpcStack> listener::latestConnection()
+{
+    std::lock_guard<rankedMutex> hold(connectionLock);
+    return connection;
+}
+
+// Replaces `used` by a fresh stack to the same port, unless a login has
+// already put another stack in its place.
+void listener::renewConnection(const std::shared_ptr<rpcStack>& used)
+{
+    if (!used)
+        return;
+    used->close();
+    auto fresh = std::make_shared<rpcStack>(used->port(), used->timeoutMs(), std::vector<std::string>{vantServiceName},
+                                            used->buffers());
+    std::lock_guard<rankedMutex> hold(connectionLock);
+    if (connection == used)
+        connection = std::move(fresh);
+}
+
+void listener::dropConnection()
+{
+    if (auto old = exchangeConnection(nullptr))
+        old->interrupt();
+}
+
+void listener::wake()
+{
+    std::lock_guard<rankedMutex> hold(pauseLock);
+    pauseWake.notify_all();
+}
+
+void listener::stop()
+{
     // Interrupt on every turn: a re-login may have built a new connection
     // after the previous interrupt.
     for (;;) {
-        wakeListener();
-        interruptNotifyConnection();
-        if (self.reloginActive)
-            interruptRequestConnection();
-        std::unique_lock<std::mutex> hold(self.endLock);
-        if (self.endSignal.wait_for(hold, std::chrono::milliseconds(50), [&] { return self.listenerEnded; }))
+        wake();
+        if (auto stack = latestConnection())
+            stack->interrupt();
+        std::unique_lock<rankedMutex> held(endLock);
+        if (endSignal.wait_for(held, std::chrono::milliseconds(50), [&] { return ended; }))
             break;
     }
-    std::lock_guard<std::mutex> hold(self.listenerLock);
-    if (self.listenerThread)
-        self.listenerThread->stop(0);
-    self.listenerThread.reset();
-    self.listenerStarted = false;
+    std::unique_ptr<tThread> finished;
+    {
+        std::lock_guard<rankedMutex> hold(listenerLock);
+        finished = std::move(thread);
+        started = false;
+    }
+    finished.reset(); // joins, without the lock
+    if (auto old = exchangeConnection(nullptr))
+        old->close();
 }
+
+// The decision "the listener ends" is taken under listenerLock, against a
+// login's decision "a listener is running", so that a login never counts on
+// a listener that is on its way out.
+bool listener::keepRunning()
+{
+    std::lock_guard<rankedMutex> hold(listenerLock);
+    if (current.loggedIn())
+        return true;
+    started = false;
+    return false;
+}
+
+// A pause between polls; ends early when the session ends.
+void listener::pause(int ms)
+{
+    std::unique_lock<rankedMutex> held(pauseLock);
+    pauseWake.wait_for(held, std::chrono::milliseconds(ms), [this] { return !current.loggedIn(); });
+}
+
+void listener::markEnded(bool hasEnded)
+{
+    std::lock_guard<rankedMutex> hold(endLock);
+    ended = hasEnded;
+    if (hasEnded)
+        endSignal.notify_all();
+}
+
+void* listener::threadNotify(void* arg)
+{
+    auto& self = *static_cast<listener*>(static_cast<tThread*>(arg)->param.param);
+    try {
+        self.run();
+    } catch (...) {
+        // Only allocation failures can get here; the thread ends quietly and
+        // the next login starts a new one.
+        std::lock_guard<rankedMutex> hold(self.listenerLock);
+        self.started = false;
+    }
+    self.markEnded(true);
+    return nullptr;
+}
+
+void listener::run()
+{
+    logLine("notification thread started");
+    pollLoop loop(*this);
+    while (keepRunning()) {
+        try {
+            loop.cycle();
+        } catch (...) {
+            setLastErrorFromException();
+            logLine("notification thread: poll failed: %s", lastErrorText());
+            loop.discardConnection();
+            loop.backOff();
+        }
+    }
+    loop.discardConnection();
+    logLine("notification thread ended");
+}
+
+} // namespace vant

@@ -1,11 +1,12 @@
 #include "req.h"
 
-#include "agent.h"
+#include <string>
+
 #include "catalogue.h"
-#include "connection.h"
 #include "devService.h"
 #include "enRollService.h"
 #include "lastError.h"
+#include "recordTransfer.h"
 #include "serviceCall.h"
 #include "signXService.h"
 #include "vmailService.h"
@@ -59,59 +60,85 @@ TESSERA_ROUTES(vmail, VPKI_METHODS_VMAIL)
 // that is not valid protocol text, memory) leaves the connection in an
 // unknown state, so it is replaced before the next request.
 template <class Client>
-int route(PKI_SERVICE service, const vpkiReq* req, vpkiResp* resp, int reqid)
+int route(const vant::requestContext& context, PKI_SERVICE service, const vpkiReq* req, vpkiResp* resp, int reqid)
 {
-    try {
-        auto stack = openRequestConnection();
-        serviceMethod<Client> method = methodFor<Client>(req->msgType);
-        if (method == nullptr) {
-            tranferResp(*resp, msgResponse());
-            return 1;
-        }
-        tranferReq(stack->request, *req, reqid);
-        const auto ticket = currentTicket();
-        const msgResponse& answer =
-            vant::callService<Client>(*stack, vant::serviceWireName(service), [&](Client& client, msgResponse& into) {
-                (client.*method)(into, *ticket, stack->request);
-            });
-        tranferResp(*resp, answer);
+    const serviceMethod<Client> method = methodFor<Client>(req->msgType);
+    if (method == nullptr) {
+        tranferResp(*resp, msgResponse());
         return 1;
+    }
+    try {
+        vant::requestChannels::lease lease = context.channels.acquire();
+        // A logout may have come while the request waited for a connection.
+        if (!context.current.loggedIn()) {
+            vant::setLastError(VPKI_ERR_NOT_LOGGED_IN, "logged out while the request waited");
+            return 0;
+        }
+        try {
+            vant::rpcStack& stack = lease.open();
+            tranferReq(stack.request, *req, reqid);
+            const auto ticket = context.current.ticket();
+            const msgResponse& answer = vant::callService<Client>(
+                stack, vant::serviceWireName(service),
+                [&](Client& client, msgResponse& into) { (client.*method)(into, *ticket, stack.request); });
+            tranferResp(*resp, answer);
+            return 1;
+        } catch (...) {
+            lease.renew();
+            throw;
+        }
     } catch (...) {
         vant::setLastErrorFromException();
-        renewRequestConnection();
         return 0;
     }
 }
 
 } // namespace
 
-int req_ENROLLSERVICE(const vpkiReq* req, vpkiResp* resp, int reqid)
+int req_ENROLLSERVICE(const vant::requestContext& context, const vpkiReq* req, vpkiResp* resp, int reqid)
 {
-    return route<enroll>(ENROLLSERVICE, req, resp, reqid);
+    return route<enroll>(context, ENROLLSERVICE, req, resp, reqid);
 }
 
-int req_DEVSERVICE(const vpkiReq* req, vpkiResp* resp, int reqid)
+int req_DEVSERVICE(const vant::requestContext& context, const vpkiReq* req, vpkiResp* resp, int reqid)
 {
-    return route<dev>(DEVSERVICE, req, resp, reqid);
+    return route<dev>(context, DEVSERVICE, req, resp, reqid);
 }
 
-int req_SIGNXSERVICE(const vpkiReq* req, vpkiResp* resp, int reqid)
+int req_SIGNXSERVICE(const vant::requestContext& context, const vpkiReq* req, vpkiResp* resp, int reqid)
 {
-    return route<signx>(SIGNXSERVICE, req, resp, reqid);
+    return route<signx>(context, SIGNXSERVICE, req, resp, reqid);
 }
 
-int req_VMAILSERVICE(const vpkiReq* req, vpkiResp* resp, int reqid)
+int req_VMAILSERVICE(const vant::requestContext& context, const vpkiReq* req, vpkiResp* resp, int reqid)
 {
-    return route<vmail>(VMAILSERVICE, req, resp, reqid);
+    return route<vmail>(context, VMAILSERVICE, req, resp, reqid);
 }
 
-int reqProcess(PKI_SERVICE service, const vpkiReq* req, vpkiResp* resp, int reqid)
+int reqProcess(const vant::requestContext& context, PKI_SERVICE service, const vpkiReq* req, vpkiResp* resp, int reqid)
 {
     switch (service) {
-    case ENROLLSERVICE: return req_ENROLLSERVICE(req, resp, reqid);
-    case DEVSERVICE: return req_DEVSERVICE(req, resp, reqid);
-    case SIGNXSERVICE: return req_SIGNXSERVICE(req, resp, reqid);
-    case VMAILSERVICE: return req_VMAILSERVICE(req, resp, reqid);
+    case ENROLLSERVICE: return req_ENROLLSERVICE(context, req, resp, reqid);
+    case DEVSERVICE: return req_DEVSERVICE(context, req, resp, reqid);
+    case SIGNXSERVICE: return req_SIGNXSERVICE(context, req, resp, reqid);
+    case VMAILSERVICE: return req_VMAILSERVICE(context, req, resp, reqid);
     }
     return 0;
 }
+
+namespace vant {
+
+bool sendRequest(const requestContext& context, int service, const vpkiReq& req, vpkiResp& resp)
+{
+    if (!context.current.loggedIn()) {
+        setLastError(VPKI_ERR_NOT_LOGGED_IN, "not logged in");
+        return false;
+    }
+    if (service < ENROLLSERVICE || service > VMAILSERVICE) {
+        setLastError(VPKI_ERR_BAD_ARGUMENT, "unknown service " + std::to_string(service));
+        return false;
+    }
+    return reqProcess(context, static_cast<PKI_SERVICE>(service), &req, &resp, 0) == 1;
+}
+
+} // namespace vant

@@ -74,6 +74,9 @@ public:
     void freeReq(T* r);
 
     bool isRunning() const { return running; }
+    // What the worker routine serves, for the routine to find it from its channel.
+    void setOwner(void* served) { owner_ = served; }
+    void* owner() const { return owner_; }
     // The channel at index i (creation order), null beyond the last one.
     trdChannel* channelAt(std::size_t i);
     std::size_t freeCount();
@@ -91,6 +94,7 @@ private:
     int channelsMade = 0;
     vant::tLocker locker; // guards freeList
     std::list<T*> freeList;
+    void* owner_ = nullptr;
 };
 
 // The pool whose worker runs on the calling thread, if any.

@@ -5,18 +5,17 @@
 #include <cstdio>
 #include <cstring>
 
-#include "agent.h"
-#include "callbackScope.h"
-#include "connection.h"
 #include "jsonText.h"
 #include "lastError.h"
-#include "log.h"
-#include "notify.h"
+#include "recordTransfer.h"
 #include "serviceCall.h"
+#include "tessera.h"
 #include "vantService.h"
 
 using pkimid::msgRequest;
 using pkimid::msgResponse;
+
+namespace vant {
 
 namespace {
 
@@ -36,19 +35,44 @@ bool validCredential(const char* value)
     return value != nullptr && strnlen(value, maxCredentialLength + 1) <= maxCredentialLength;
 }
 
-// One exchange on the request connection; false, with nothing of `fill`
-// done and the reason recorded, when it failed. A failed exchange leaves the
-// connection unusable, so it is replaced at once.
-template <class Call, class Fill>
-bool exchange(Call call, Fill fill)
+// Why the credentials cannot be sent, or null.
+const char* badCredentials(const char* appName, const char* appID, const char* token)
+{
+    if (!validCredential(appName))
+        return "appName is null or longer than 64 characters";
+    if (!validCredential(appID))
+        return "appID is null or longer than 64 characters";
+    if (!validCredential(token))
+        return "token is null or longer than 64 characters";
+    return nullptr;
+}
+
+// `use(lease)` on a request connection; false, with the reason recorded,
+// when none can be had.
+template <class Use>
+bool onConnection(requestChannels& channels, Use use)
 {
     try {
-        auto stack = openRequestConnection();
-        fill(vant::callService<pkimid::vantServiceClient>(*stack, vantServiceName, call));
+        requestChannels::lease lease = channels.acquire();
+        return use(lease);
+    } catch (...) {
+        setLastErrorFromException();
+        return false;
+    }
+}
+
+// One exchange of vantService; false, with nothing of `fill` done and the
+// reason recorded, when it failed. A failed exchange leaves the connection
+// unusable, so it is replaced at once.
+template <class Call, class Fill>
+bool exchange(requestChannels::lease& lease, Call call, Fill fill)
+{
+    try {
+        fill(callService<pkimid::vantServiceClient>(lease.open(), vantServiceName, call));
         return true;
     } catch (...) {
-        vant::setLastErrorFromException();
-        renewRequestConnection();
+        setLastErrorFromException();
+        lease.renew();
         return false;
     }
 }
@@ -66,111 +90,15 @@ const char* unusableSession(const msgResponse& response, loginResult& session)
     return nullptr;
 }
 
-void storeSession(const loginResult& session, const char* appName, const char* appID, const char* token)
+msgRequest loginRequest(const char* appName, const char* appID, const char* token)
 {
-    vant::agent& self = vant::theAgent();
-    storeTicket(session.sessionID, session.ticket);
-    self.sessionTimeout = session.timeout;
-    self.notifyPort = static_cast<uint16_t>(session.notifyPort);
-    self.appName = appName;
-    self.appID = appID;
-    self.token = token;
-}
-
-// A login may report another port or time-out than the connection was built
-// for (the service restarted with other settings): build it anew then too.
-bool bringUpNotifications()
-{
-    vant::agent& self = vant::theAgent();
-    if (!notifyConnectionMatches(self.notifyPort, self.sessionTimeout))
-        createNotifyTrans(self.notifyPort, self.sessionTimeout);
-    if (ensureListener(reloginAgent))
-        return true;
-    vant::setLastError(VPKI_ERR_NO_RESOURCES, "cannot start the notification thread");
-    return false;
-}
-
-// Why the credentials cannot be sent, or null.
-const char* badCredentials(const char* appName, const char* appID, const char* token)
-{
-    if (!validCredential(appName))
-        return "appName is null or longer than 64 characters";
-    if (!validCredential(appID))
-        return "appID is null or longer than 64 characters";
-    if (!validCredential(token))
-        return "token is null or longer than 64 characters";
-    return nullptr;
-}
-
-bool login(const char* appName, const char* appID, const char* token)
-{
-    vant::agent& self = vant::theAgent();
-    vant::tLockHelper hold(&self.requestLock, true);
-    if (!self.created) {
-        vant::setLastError(VPKI_ERR_NOT_CREATED, "no agent: createAgent has not been called");
-        return false;
-    }
-    if (const char* why = badCredentials(appName, appID, token)) {
-        vant::setLastError(VPKI_ERR_BAD_ARGUMENT, why);
-        return false;
-    }
-
     msgRequest request;
     request.reqid = getReqidx();
     request.msgType = pkimid::enMsgType::enMsg_Login;
     request.version = 1;
     request.extend = 0;
     request.jsonBody = makeLoginText(appName, appID, token);
-
-    msgResponse response;
-    if (!exchange([&](pkimid::vantServiceClient& c, msgResponse& into) { c.login(into, request); },
-                  [&](msgResponse& answer) { response = std::move(answer); }))
-        return false;
-
-    if (response.errCode != VPKI_RESULT_OK && response.errCode != VPKI_RESULT_LOGIN_ACCEPTED) {
-        std::puts("login failure.");
-        vant::setLastError(VPKI_ERR_LOGIN_REFUSED, "login refused: errCode " + std::to_string(response.errCode));
-        renewRequestConnection();
-        return false;
-    }
-    loginResult session;
-    if (const char* why = unusableSession(response, session)) {
-        vant::setLastError(VPKI_ERR_DAMAGED_REPLY, std::string("damaged reply: ") + why);
-        renewRequestConnection();
-        return false;
-    }
-
-    storeSession(session, appName, appID, token);
-    self.running = true;
-    bool up = bringUpNotifications();
-    renewRequestConnection();
-    return up;
-}
-
-bool logout()
-{
-    vant::agent& self = vant::theAgent();
-    if (!self.created) {
-        vant::setLastError(VPKI_ERR_NOT_CREATED, "no agent: createAgent has not been called");
-        return false;
-    }
-    // Requests are refused from this moment: those waiting for the request
-    // lock find the session ended when they get it, and queued ones reach
-    // their callback empty.
-    self.running = false;
-    wakeListener();
-    vant::tLockHelper hold(&self.requestLock, true);
-    // A login that held the lock meanwhile has been overtaken by this logout.
-    self.running = false;
-
-    const auto ticket = currentTicket();
-    if (!exchange([&](pkimid::vantServiceClient& c, msgResponse& into) { c.logout(into, *ticket); },
-                  [](msgResponse&) {}))
-        return false;
-
-    renewRequestConnection();
-    dropNotifyConnection();
-    return true;
+    return request;
 }
 
 // A text that is wholly a decimal number from `low` to `high`: digits only,
@@ -187,6 +115,101 @@ bool wholeDecimal(const std::string& text, uint64_t low, uint64_t high, uint64_t
 }
 
 } // namespace
+
+bool session::login(const char* appName, const char* appID, const char* token)
+{
+    if (const char* why = badCredentials(appName, appID, token)) {
+        setLastError(VPKI_ERR_BAD_ARGUMENT, why);
+        return false;
+    }
+    std::unique_lock<rankedMutex> held(loginLock);
+    return login(held, credentials{appName, appID, token});
+}
+
+bool session::login(std::unique_lock<rankedMutex>& held, const credentials& given)
+{
+    const msgRequest request = loginRequest(given.appName.c_str(), given.appID.c_str(), given.token.c_str());
+    return onConnection(channels, [&](requestChannels::lease& lease) {
+        msgResponse response;
+        if (!exchange(
+                lease, [&](pkimid::vantServiceClient& c, msgResponse& into) { c.login(into, request); },
+                [&](msgResponse& answer) { response = std::move(answer); }))
+            return false;
+        // The connection that carried a login starts anew either way.
+        lease.renew();
+        if (response.errCode != VPKI_RESULT_OK && response.errCode != VPKI_RESULT_LOGIN_ACCEPTED) {
+            std::puts("login failure.");
+            setLastError(VPKI_ERR_LOGIN_REFUSED, "login refused: errCode " + std::to_string(response.errCode));
+            return false;
+        }
+        loginResult accepted;
+        if (const char* why = unusableSession(response, accepted)) {
+            setLastError(VPKI_ERR_DAMAGED_REPLY, std::string("damaged reply: ") + why);
+            return false;
+        }
+        store(held, given, accepted.sessionID, accepted.ticket,
+              {static_cast<uint16_t>(accepted.notifyPort), accepted.timeout});
+        running = true;
+        return true;
+    });
+}
+
+void session::store(std::unique_lock<rankedMutex>&, const credentials& given, int64_t sessionID,
+                    const std::string& newTicket, endpoint at)
+{
+    auto fresh = std::make_shared<pkimid::sessionTicket>();
+    fresh->sessionID = sessionID;
+    fresh->ticket = newTicket;
+    {
+        std::lock_guard<rankedMutex> hold(ticketLock);
+        current = std::move(fresh);
+    }
+    last = given;
+    reported = at;
+}
+
+bool session::relogin()
+{
+    std::unique_lock<rankedMutex> held(loginLock);
+    if (!running)
+        return false;
+    const credentials again = last; // login stores what it is given
+    return login(held, again);
+}
+
+bool session::logout()
+{
+    // Requests are refused from this moment: those waiting for a connection
+    // find the session ended when they get one, and queued ones reach their
+    // callback empty.
+    running = false;
+    std::unique_lock<rankedMutex> held(loginLock);
+    // A login that held the lock meanwhile has been overtaken by this logout.
+    running = false;
+    const auto sent = ticket();
+    return onConnection(channels, [&](requestChannels::lease& lease) {
+        if (!exchange(
+                lease, [&](pkimid::vantServiceClient& c, msgResponse& into) { c.logout(into, *sent); },
+                [](msgResponse&) {}))
+            return false;
+        lease.renew();
+        return true;
+    });
+}
+
+std::shared_ptr<const pkimid::sessionTicket> session::ticket() const
+{
+    std::lock_guard<rankedMutex> hold(ticketLock);
+    return current ? current : std::make_shared<const pkimid::sessionTicket>();
+}
+
+session::endpoint session::notifications() const
+{
+    std::lock_guard<rankedMutex> hold(loginLock);
+    return reported;
+}
+
+} // namespace vant
 
 std::string makeLoginText(const char* appName, const char* appID, const char* token)
 {
@@ -209,8 +232,9 @@ bool parseLoginResponse(const std::string& body, int64_t& sessionID, std::string
     uint64_t id;
     uint64_t seconds;
     uint64_t port;
-    if (!wholeDecimal(sessionText, 0, INT64_MAX, id) || !wholeDecimal(timeoutText, 1, maxSessionTimeout, seconds) ||
-        !wholeDecimal(portText, 1, 65535, port))
+    if (!vant::wholeDecimal(sessionText, 0, INT64_MAX, id) ||
+        !vant::wholeDecimal(timeoutText, 1, maxSessionTimeout, seconds) ||
+        !vant::wholeDecimal(portText, 1, 65535, port))
         return false;
     sessionID = static_cast<int64_t>(id);
     ticket = std::move(ticketText);
@@ -218,47 +242,3 @@ bool parseLoginResponse(const std::string& body, int64_t& sessionID, std::string
     notifyPort = static_cast<int32_t>(port);
     return true;
 }
-
-void reloginAgent()
-{
-    vant::agent& self = vant::theAgent();
-    vant::tLockHelper hold(&self.requestLock, true);
-    if (!self.running)
-        return;
-    // Copies: loginAgent stores the credentials it is given.
-    const std::string appName = self.appName;
-    const std::string appID = self.appID;
-    const std::string token = self.token;
-    const bool ok = loginAgent(appName.c_str(), appID.c_str(), token.c_str());
-    vant::logLine("automatic login after the session was lost: %s", ok ? "ok" : vant::lastErrorText());
-}
-
-extern "C" {
-
-bool loginAgent(const char* appName, const char* appID, const char* token)
-{
-    if (vant::refusedInCallback("loginAgent", false))
-        return false;
-    vant::clearLastError();
-    try {
-        return login(appName, appID, token);
-    } catch (...) {
-        vant::setLastErrorFromException();
-        return false;
-    }
-}
-
-bool logoutAgent(void)
-{
-    if (vant::refusedInCallback("logoutAgent", false))
-        return false;
-    vant::clearLastError();
-    try {
-        return logout();
-    } catch (...) {
-        vant::setLastErrorFromException();
-        return false;
-    }
-}
-
-} // extern "C"

@@ -5,7 +5,6 @@
 #include <cstring>
 
 #include "base64.h"
-#include "callbackScope.h"
 #include "jsonText.h"
 #include "lastError.h"
 #include "tessera.h"
@@ -96,7 +95,8 @@ bool readSignature(const vpkiResp& resp, decodedSignature& out)
     return true;
 }
 
-signOutcome requestSignature(const char* url, const unsigned char* data, uint32_t dataLen, decodedSignature& out)
+signOutcome requestSignature(const vant::requestSender& send, const char* url, const unsigned char* data,
+                             uint32_t dataLen, decodedSignature& out)
 {
     if (url == nullptr || (data == nullptr && dataLen != 0))
         return refusedFor(VPKI_ERR_BAD_ARGUMENT, "null key location or data");
@@ -105,7 +105,7 @@ signOutcome requestSignature(const char* url, const unsigned char* data, uint32_
         return refusedFor(VPKI_ERR_BAD_ARGUMENT, "the key location is not a JSON object with devId, "
                                                  "applicationName and containerName, or the data is too long");
     vpkiResp resp;
-    if (!reqSync(SIGNXSERVICE, &req, &resp))
+    if (!send(SIGNXSERVICE, req, resp))
         return signOutcome::notCarried;
     // The answer's body decides, whatever its errCode; the errCode only
     // tells which failure it was.
@@ -119,58 +119,46 @@ signOutcome requestSignature(const char* url, const unsigned char* data, uint32_
 
 } // namespace
 
-// Both shortcuts keep every exception inside: the caller is C code.
+namespace vant {
 
-extern "C" uint32_t rsaSignData(const char* url, const unsigned char* data, uint32_t dataLen, unsigned char* signature,
-                                uint32_t* signatureLen)
+uint32_t rsaSign(const requestSender& send, const char* url, const unsigned char* data, uint32_t dataLen,
+                 unsigned char* signature, uint32_t* signatureLen)
 {
-    if (vant::refusedInCallback("rsaSignData", false))
-        return VPKI_SIGN_FAILED;
-    vant::clearLastError();
-    try {
-        if (signature == nullptr || signatureLen == nullptr) {
-            refusedFor(VPKI_ERR_BAD_ARGUMENT, "null signature output");
-            return VPKI_SIGN_FAILED;
-        }
-        decodedSignature decoded;
-        const signOutcome outcome = requestSignature(url, data, dataLen, decoded);
-        if (outcome == signOutcome::notCarried)
-            std::puts("call reqSync failrue for rsaSignData.");
-        if (outcome != signOutcome::signedOk)
-            return VPKI_SIGN_FAILED;
-        std::memcpy(signature, decoded.bytes, static_cast<size_t>(decoded.length));
-        *signatureLen = static_cast<uint32_t>(decoded.length);
-        return VPKI_SIGN_OK;
-    } catch (...) {
-        vant::setLastErrorFromException();
+    if (signature == nullptr || signatureLen == nullptr) {
+        refusedFor(VPKI_ERR_BAD_ARGUMENT, "null signature output");
         return VPKI_SIGN_FAILED;
     }
+    decodedSignature decoded;
+    const signOutcome outcome = requestSignature(send, url, data, dataLen, decoded);
+    if (outcome == signOutcome::notCarried)
+        std::puts("call reqSync failrue for rsaSignData.");
+    if (outcome != signOutcome::signedOk)
+        return VPKI_SIGN_FAILED;
+    std::memcpy(signature, decoded.bytes, static_cast<size_t>(decoded.length));
+    *signatureLen = static_cast<uint32_t>(decoded.length);
+    return VPKI_SIGN_OK;
 }
 
-extern "C" uint32_t eccSignData(const char* url, const unsigned char* data, uint32_t dataLen, unsigned char* signature)
+uint32_t eccSign(const requestSender& send, const char* url, const unsigned char* data, uint32_t dataLen,
+                 unsigned char* signature)
 {
-    if (vant::refusedInCallback("eccSignData", false))
-        return VPKI_SIGN_FAILED;
-    vant::clearLastError();
-    try {
-        if (signature == nullptr) {
-            refusedFor(VPKI_ERR_BAD_ARGUMENT, "null signature output");
-            return VPKI_SIGN_FAILED;
-        }
-        decodedSignature decoded;
-        if (requestSignature(url, data, dataLen, decoded) != signOutcome::signedOk)
-            return VPKI_SIGN_FAILED;
-        // A longer answer cannot be an r||s block; cutting it would pass off
-        // a damaged signature as a good one.
-        if (decoded.length > VPKI_ECC_SIGNATURE_SIZE) {
-            refusedFor(VPKI_ERR_DAMAGED_REPLY, "damaged reply: the signature is longer than an r and s block");
-            return VPKI_SIGN_FAILED;
-        }
-        // r and s: the two 64-byte halves, zero beyond the decoded bytes.
-        std::memcpy(signature, decoded.bytes, VPKI_ECC_SIGNATURE_SIZE);
-        return VPKI_SIGN_OK;
-    } catch (...) {
-        vant::setLastErrorFromException();
+    if (signature == nullptr) {
+        refusedFor(VPKI_ERR_BAD_ARGUMENT, "null signature output");
         return VPKI_SIGN_FAILED;
     }
+    decodedSignature decoded;
+    if (requestSignature(send, url, data, dataLen, decoded) != signOutcome::signedOk)
+        return VPKI_SIGN_FAILED;
+    // A longer answer cannot be an r||s block; cutting it would pass off
+    // a damaged signature as a good one.
+    if (decoded.length > VPKI_ECC_SIGNATURE_SIZE) {
+        refusedFor(VPKI_ERR_DAMAGED_REPLY, "damaged reply: the signature is longer than an r and s block");
+        return VPKI_SIGN_FAILED;
+    }
+    // r and s: the two 64-byte halves as the service sent them, zero beyond
+    // the decoded bytes.
+    std::memcpy(signature, decoded.bytes, VPKI_ECC_SIGNATURE_SIZE);
+    return VPKI_SIGN_OK;
 }
+
+} // namespace vant

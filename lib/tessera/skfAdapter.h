@@ -1,11 +1,15 @@
-// The signing shortcuts rsaSignData and eccSignData (declared in tessera.h)
-// and the steps they are built from: reading the key location text, building
-// the signing request body, and reading the signing response.
+// The signing shortcuts behind rsaSignData and eccSignData, and the steps
+// they are built from: reading the key location text, building the signing
+// request body, and reading the signing response.
 #ifndef TESSERA_SKF_ADAPTER_H
 #define TESSERA_SKF_ADAPTER_H
 
 #include <cstddef>
+#include <cstdint>
+#include <functional>
 #include <string>
+
+#include "tessera.h"
 
 namespace vant {
 
@@ -35,6 +39,17 @@ bool parseSignatureResponse(const std::string& body, std::string& signature, std
 // body would be longer than signRequestBodyMax; `body` is then untouched
 // and the data has not been read.
 bool buildSignRequestBody(const keyLocation& key, const unsigned char* data, size_t dataLen, std::string& body);
+
+// Carries one request as reqSync does (refused when not logged in); true
+// when the service answered.
+using requestSender = std::function<bool(PKI_SERVICE service, const vpkiReq& req, vpkiResp& resp)>;
+
+// The shortcuts, with the results and outputs of rsaSignData and
+// eccSignData; the calling thread's last error says why one failed.
+uint32_t rsaSign(const requestSender& send, const char* url, const unsigned char* data, uint32_t dataLen,
+                 unsigned char* signature, uint32_t* signatureLen);
+uint32_t eccSign(const requestSender& send, const char* url, const unsigned char* data, uint32_t dataLen,
+                 unsigned char* signature);
 
 } // namespace vant
 

@@ -248,7 +248,7 @@ void loopbackSocket::throwIfInterrupted() const
 // Makes the socket's time-out for the next blocking call end by `by`; false
 // when `by` has passed. The value is kept when it ends at most a little after
 // `by`; a time-out that is shorter ends the call early, and the caller then
-// comes back with `force`.
+// forgets the value (sets it to -1) and comes back.
 bool loopbackSocket::waitFor(int s, int optName, deadline by, int& appliedMs)
 {
     const int left = millisecondsLeft(by);

@@ -7,7 +7,7 @@
 #include <map>
 #include <string>
 
-#include "connection.h"
+#include "agentOwner.h"
 #include "serviceFixture.h"
 
 namespace {
@@ -20,19 +20,22 @@ const std::string soundResult =
     "{\"0\":{\"rec\":{\"1\":{\"i32\":1},\"2\":{\"i32\":17},\"3\":{\"i32\":1},\"4\":{\"i32\":0},"
     "\"5\":{\"i64\":0},\"6\":{\"str\":\"{}\"}}}}";
 
-class faults : public testsupport::serviceTest {
+// With one request connection and with four: each exchange has its own
+// connection then, and the faults must stay with the one they hit all the same.
+class faults : public testsupport::serviceTest, public testing::WithParamInterface<int> {
 protected:
     void SetUp() override
     {
         serviceTest::SetUp();
+        ASSERT_TRUE(setAgentMaxConnections(GetParam()));
         createAndLogin();
     }
 
     // The next request goes over a new connection with this time-out.
     void useFreshConnection(int timeoutMs)
     {
-        vant::g_timings.requestTimeoutMs = timeoutMs;
-        renewRequestConnection();
+        vant::theAgent().waits().requestTimeoutMs = timeoutMs;
+        vant::theAgent().requestConnections().closeIdle();
     }
 
     static pkisim::fault on(pkisim::fault::kind what)
@@ -72,7 +75,7 @@ protected:
 
 // Each failure has its own code and a text with the detail. A reply that
 // comes after the time-out is never taken for the next request's answer.
-TEST_F(faults, eachMisbehaviourFailsAloneAndQuietlySayingWhy)
+TEST_P(faults, eachMisbehaviourFailsAloneAndQuietlySayingWhy)
 {
     constexpr int timeoutMs = 2000;
     auto with = [](pkisim::fault::kind what, int status = 500) {
@@ -120,7 +123,7 @@ TEST_F(faults, eachMisbehaviourFailsAloneAndQuietlySayingWhy)
     }
 }
 
-TEST_F(faults, aServiceDownFailsQuietlyAndARestartBetweenRequestsCostsNone)
+TEST_P(faults, aServiceDownFailsQuietlyAndARestartBetweenRequestsCostsNone)
 {
     std::string body;
     sim->stop();
@@ -135,7 +138,7 @@ TEST_F(faults, aServiceDownFailsQuietlyAndARestartBetweenRequestsCostsNone)
     }
 }
 
-TEST_F(faults, aLongLivedConnectionIsRenewedBeforeTheServiceLimit)
+TEST_P(faults, aLongLivedConnectionIsRenewedBeforeTheServiceLimit)
 {
     // A Thrift HTTP server drops a keep-alive connection after about 100 MB
     // (its read buffer grows with the traffic); with 64 KB requests that is
@@ -215,7 +218,7 @@ std::string withErrCode(const std::string& errCode)
 // once or, where the reply never completes, at the deadline; sound replies
 // in unusual framing pass. Each reply is made for the number of the call it
 // answers, the one after an ordinary call on the same connection.
-TEST_F(faults, everyClassOfBadReplyFailsAloneAndSoundOnesPass)
+TEST_P(faults, everyClassOfBadReplyFailsAloneAndSoundOnesPass)
 {
     enum outcome { answered, failsAtOnce, failsAtTheDeadline };
     struct wireCase {
@@ -324,5 +327,7 @@ TEST_F(faults, everyClassOfBadReplyFailsAloneAndSoundOnesPass)
         EXPECT_EQ(body, "{\"next\":1}");
     }
 }
+
+INSTANTIATE_TEST_SUITE_P(requestConnections, faults, testing::Values(1, 4));
 
 } // namespace

@@ -1,8 +1,8 @@
-// A process with a logged-in agent forks while another of its threads is in
-// the middle of a request: the child has no agent (its calls fail as before
-// createAgent), may create one of its own, never touches the parent's
-// connections and exits at once whether or not it releases; the parent's
-// request completes.
+// A process with a logged-in agent forks while other threads of it are in
+// the middle of requests (one, or two on two connections of the four it may
+// have): the child has no agent (its calls fail as before createAgent), may
+// create one of its own, never touches the parent's connections and exits at
+// once whether or not it releases; the parent's requests complete.
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -10,6 +10,7 @@
 #include <chrono>
 #include <functional>
 #include <thread>
+#include <vector>
 
 #include "serviceFixture.h"
 
@@ -64,7 +65,7 @@ constexpr bool childThreadsSupported = true;
 // the allocator at that moment would leave its lock held in the child, which
 // AddressSanitizer's allocator (unlike the C library's) does not take over a
 // fork: the child's first new thread would wait for it for ever.
-class forked : public testsupport::serviceTest {
+class forked : public testsupport::serviceTest, public testing::WithParamInterface<int> {
 protected:
     pkisim::options serviceOptions() const override
     {
@@ -74,8 +75,11 @@ protected:
     }
 };
 
-TEST_F(forked, childrenStartWithoutAnAgentAndExitAtOnceWhileTheParentIsMidRequest)
+TEST_P(forked, childrenStartWithoutAnAgentAndExitAtOnceWhileTheParentIsMidRequest)
 {
+    const int connections = GetParam();
+    const size_t inFlight = connections > 1 ? 2 : 1;
+    ASSERT_TRUE(setAgentMaxConnections(connections));
     createAndLogin();
     ASSERT_TRUE(testsupport::waitUntil(
         [&] { return !testsupport::callsNamed(*sim, "vantService:getNotify").empty(); })); // the long poll
@@ -100,20 +104,26 @@ TEST_F(forked, childrenStartWithoutAnAgentAndExitAtOnceWhileTheParentIsMidReques
         for (int round = 0; round < 2; ++round) {
             pkisim::fault slow = testsupport::faultOf(pkisim::fault::delay);
             slow.delayMs = 300;
+            slow.count = static_cast<int>(inFlight);
             sim->injectFault(slow);
             sim->clearCalls();
-            std::atomic<bool> answered{false};
-            std::thread parent([&] { answered = getDevicesWorks(); });
+            std::atomic<size_t> answered{0};
+            std::vector<std::thread> parent;
+            for (size_t i = 0; i < inFlight; ++i)
+                parent.emplace_back([&] { answered += getDevicesWorks(); });
             EXPECT_TRUE(testsupport::waitUntil(
-                [&] { return !testsupport::callsNamed(*sim, "deviceOperator:getDevices").empty(); }));
+                [&] { return testsupport::callsNamed(*sim, "deviceOperator:getDevices").size() >= inFlight; }));
             const pid_t child = fork();
             if (child == 0)
                 std::exit(c.child()); // exit() runs the library's exit hook
             EXPECT_EQ(childStatus(child, 20s), 0);
-            parent.join();
-            EXPECT_TRUE(answered);
+            for (auto& t : parent)
+                t.join();
+            EXPECT_EQ(answered, inFlight);
         }
     }
 }
+
+INSTANTIATE_TEST_SUITE_P(requestConnections, forked, testing::Values(1, 4));
 
 } // namespace

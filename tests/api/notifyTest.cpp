@@ -181,7 +181,7 @@ TEST_F(notify, pollFailuresOfEveryKindAreRecoveredAndDamagedNotificationsDropped
 
 TEST_F(notify, busyIsNoEventAndPausesThePolls)
 {
-    vant::g_timings.busyPauseMs = 300;
+    vant::theAgent().waits().busyPauseMs = 300;
     pkisim::fault busy = faultOf(pkisim::fault::notifyErrCode, "vantService:getNotify");
     busy.errCode = VPKI_RESULT_BUSY;
     sim->injectFault(busy);
@@ -196,7 +196,7 @@ TEST_F(notify, withoutACallbackBusyCostsNoPauseAndTheCursorAdvances)
 {
     releaseAgent();
     sim->clearCalls();
-    vant::g_timings.busyPauseMs = 60000; // with a callback, the polls below would take minutes
+    vant::theAgent().waits().busyPauseMs = 60000; // with a callback, the polls below would take minutes
     createAndLogin(nullptr, nullptr, nullptr);
     pkisim::fault busy = faultOf(pkisim::fault::notifyErrCode, "vantService:getNotify");
     busy.errCode = VPKI_RESULT_BUSY;

@@ -16,7 +16,7 @@ protected:
     void SetUp() override
     {
         serviceTest::SetUp();
-        vant::g_timings.reloginIntervalMs = interval.count();
+        vant::theAgent().waits().reloginIntervalMs = interval.count();
         started = std::chrono::steady_clock::now();
         createAndLogin(&notifyLog::record, nullptr, &log);
     }

@@ -31,6 +31,7 @@ TEST(exports, onlyTheApiFunctionsAreDefinedEachInItsVersionNode)
     const std::set<std::string> api = {
         "TESSERA_0",
         "TESSERA_0.2",
+        "TESSERA_0.3",
         "createAgent@@TESSERA_0",
         "loginAgent@@TESSERA_0",
         "logoutAgent@@TESSERA_0",
@@ -43,6 +44,7 @@ TEST(exports, onlyTheApiFunctionsAreDefinedEachInItsVersionNode)
         "agentLastErrorText@@TESSERA_0.2",
         "agentErrorString@@TESSERA_0.2",
         "setAgentLogger@@TESSERA_0.2",
+        "setAgentMaxConnections@@TESSERA_0.3",
     };
     EXPECT_EQ(symbols, api);
 }

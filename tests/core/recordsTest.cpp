@@ -8,7 +8,7 @@
 #include <type_traits>
 #include <vector>
 
-#include "agent.h"
+#include "recordTransfer.h"
 
 namespace {
 

@@ -58,7 +58,8 @@ void serviceTest::replaceService(pkisim::options options)
 void serviceTest::TearDown()
 {
     releaseAgent();
-    vant::g_timings = vant::timings();
+    setAgentMaxConnections(1);
+    vant::theAgent().waits() = vant::timings();
     sim.reset();
 }
 

@@ -9,10 +9,10 @@
 #include <memory>
 #include <string>
 
+#include "agentOwner.h"
 #include "simServer.h"
 #include "simSupport.h"
 #include "tessera.h"
-#include "timings.h"
 #include "waitUntil.h"
 
 // Every test of the library waits in these units.
