@@ -1,6 +1,7 @@
 #include "serviceVersion.h"
 
 #include <thrift/TApplicationException.h>
+#include <thrift/TOutput.h>
 #include <thrift/protocol/TJSONProtocol.h>
 #include <thrift/protocol/TMultiplexedProtocol.h>
 #include <thrift/transport/THttpClient.h>
@@ -99,6 +100,9 @@ json askVersions(wire::vantServiceClient& client, const credentials& login)
 
 json serviceVersions(const credentials& login)
 {
+    // Thrift's own diagnostics would be a second line on standard error:
+    // the failure thrown below tells the same.
+    apache::thrift::GlobalOutput.setOutputFunction([](const char*) {});
     auto socket = std::make_shared<apache::thrift::transport::TSocket>("127.0.0.1", servicePort);
     socket->setConnTimeout(timeoutMs);
     socket->setRecvTimeout(timeoutMs);

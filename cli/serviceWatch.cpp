@@ -29,7 +29,9 @@ void serviceWatch::onProbeAnswer(void*, vpkiResp* resp, void* param)
 
 void serviceWatch::judge(int error, const vpkiResp& resp)
 {
-    if (error != VPKI_OK) {
+    // A failed request reaches the callback with an empty response; every
+    // answer to getDevices has a body.
+    if (error != VPKI_OK && resp.body->getSize() == 0) {
         wentAway(agentLastErrorText());
         return;
     }
