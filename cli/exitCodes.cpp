@@ -43,7 +43,8 @@ const std::vector<exitStatus>& exitStatuses()
         {exitLoginRefused, "loginRefused", "login refused: the service did not accept the credentials"},
         {exitFileError, "fileError", "file error: an input or output file could not be read or written"},
         {exitTimedOut, "timedOut", "timed out: the service did not answer in time"},
-        {exitServiceFailed, "serviceFailed", "service failure: an HTTP error, an exception, a damaged or cut-off reply"},
+        {exitServiceFailed, "serviceFailed",
+         "service failure: an HTTP error, an exception, a damaged or cut-off reply"},
         {exitUntrusted, "untrusted", "untrusted service: the port belongs to another user; nothing was sent"},
     };
     return all;

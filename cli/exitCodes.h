@@ -41,7 +41,7 @@ public:
     failure(exitCode code, const std::string& message) : std::runtime_error(message), code(code) {}
     exitCode code;
     int libraryError = VPKI_OK;
-    bool answered = false;    // the service answered, with errCode
+    bool answered = false; // the service answered, with errCode
     int32_t errCode = 0;
     std::string serviceError; // the "error" member of the answer's body, when it has one
 };

@@ -109,7 +109,8 @@ json serviceVersions(const credentials& login)
     socket->setSendTimeout(timeoutMs);
     auto http = std::make_shared<apache::thrift::transport::THttpClient>(socket, "127.0.0.1", "/");
     auto protocol = std::make_shared<apache::thrift::protocol::TJSONProtocol>(http);
-    wire::vantServiceClient client(std::make_shared<apache::thrift::protocol::TMultiplexedProtocol>(protocol, "vantService"));
+    wire::vantServiceClient client(
+        std::make_shared<apache::thrift::protocol::TMultiplexedProtocol>(protocol, "vantService"));
     debugLine("connecting to 127.0.0.1:18080 for the service's version");
     try {
         socket->open();

@@ -29,9 +29,8 @@ void checkLength(const std::string& value, const char* what)
 const std::vector<optionSpec>& globalOptionSpecs()
 {
     static const std::vector<optionSpec> specs = {
-        {"help", false}, {"version", false}, {"verbose", false}, {"text", false},
-        {"json", false}, {"app", true},      {"app-id", true},   {"token", true},
-        {"connections", true},
+        {"help", false}, {"version", false}, {"verbose", false}, {"text", false},       {"json", false},
+        {"app", true},   {"app-id", true},   {"token", true},    {"connections", true},
     };
     return specs;
 }

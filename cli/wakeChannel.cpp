@@ -78,7 +78,9 @@ bool wakeChannel::waitFor(int ms)
 {
     const sigset_t set = stopSignals();
     pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
-    struct pollfd readable {pipeEnds[0], POLLIN, 0};
+    struct pollfd readable {
+        pipeEnds[0], POLLIN, 0
+    };
     int ready = poll(&readable, 1, ms);
     // A signal that interrupted the wait has written its byte meanwhile.
     if (ready < 0 && errno == EINTR)

@@ -90,8 +90,8 @@ bool signAndCheck(bool ecc, const std::string& devId, const std::string& text)
         std::printf("%s: signing failed: %s\n", kind, agentLastErrorText());
         return false;
     }
-    const std::string checked = ecc ? derFromBlock(signature)
-                                    : std::string(reinterpret_cast<char*>(signature), signatureLen);
+    const std::string checked =
+        ecc ? derFromBlock(signature) : std::string(reinterpret_cast<char*>(signature), signatureLen);
     const bool ok = verifies(publicKeyPem(devId), text, checked);
     std::printf("%s: %u-byte signature %s\n", kind, signatureLen, ok ? "verified" : "DOES NOT VERIFY");
     return ok;
