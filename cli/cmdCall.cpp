@@ -1,6 +1,7 @@
 // tessera call: one request to any catalogued method.
 #include <limits>
 
+#include "catalogue.h"
 #include "commands.h"
 #include "exitCodes.h"
 #include "files.h"
@@ -48,7 +49,11 @@ int runCall(const invocation& call)
     vpkiResp resp;
     sendRequest(spec, resp);
     call.out.document(responseToJson(resp));
-    return resp.errCode == 0 ? exitOk : exitRequestFailed;
+    if (resp.errCode != 0)
+        throw serviceRefusal(std::string(vant::serviceWireName(spec.service)) + ":" +
+                                 vant::catalogueMethod(spec.service, spec.msgType),
+                             resp);
+    return exitOk;
 }
 
 } // namespace
@@ -75,7 +80,8 @@ command callCommand()
             "  --extend N       extend field of the request (default 0)\n"
             "\n"
             "The exit status is 1 when the service answers with a non-zero errCode\n"
-            "(the response is printed all the same).\n"
+            "(the response is printed all the same, and standard error names the\n"
+            "errCode and the service's error text).\n"
             "\n"
             "Example:\n"
             "  tessera call deviceOperator getDevInfo '{\"devID\":\"SIM-RSA-01\"}'\n",

@@ -61,9 +61,10 @@ int runDevices(const invocation& call)
     vpkiResp resp;
     sendRequest({DEVSERVICE, VPKI_DEV_getDevices, 1, 0, "{}"}, resp);
     const nlohmann::ordered_json answer = responseToJson(resp);
-    if (resp.errCode != 0 || !answer.contains("body"))
-        throw failure(exitRequestFailed, "getDevices: the service answered errCode " + std::to_string(resp.errCode) +
-                                             ": " + resp.body->getDataString());
+    if (resp.errCode != 0)
+        throw serviceRefusal("getDevices", resp);
+    if (!answer.contains("body"))
+        throw failure(exitServiceFailed, "getDevices: the answer is not JSON: " + resp.body->getDataString());
     if (call.out.text() && isDeviceList(answer["body"]))
         call.out.raw(deviceTable(answer["body"]["devices"]));
     else

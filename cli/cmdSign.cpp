@@ -3,6 +3,7 @@
 #include "commands.h"
 #include "exitCodes.h"
 #include "files.h"
+#include "request.h"
 #include "session.h"
 
 namespace cli {
@@ -54,6 +55,37 @@ std::string base64Line(const std::string& bytes)
     return vant::base64_encode(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size()) + "\n";
 }
 
+// The key type ("RSA", "ECC") of a device as getDevices reports it; "" when
+// the service lists no such device.
+std::string deviceKeyType(const std::string& devId)
+{
+    vpkiResp resp;
+    sendRequest({DEVSERVICE, VPKI_DEV_getDevices, 1, 0, "{}"}, resp);
+    if (resp.errCode != 0)
+        throw serviceRefusal("getDevices", resp);
+    const json body = json::parse(resp.body->getDataString(), nullptr, false);
+    if (!body.is_object() || !body.contains("devices") || !body["devices"].is_array())
+        throw failure(exitServiceFailed, "getDevices: the answer holds no device list");
+    for (const json& dev : body["devices"])
+        if (dev.is_object() && dev.value("devID", json()) == devId && dev.contains("keyType"))
+            return scalarText(dev["keyType"]);
+    return std::string();
+}
+
+// A key of another type than asked for would be signed with all the same
+// and its signature taken for the other kind: refused before signing.
+void checkKeyType(const std::string& devId, bool ecc)
+{
+    const std::string wanted = ecc ? "ECC" : "RSA";
+    const std::string held = deviceKeyType(devId);
+    if (held.empty())
+        throw failure(exitRequestFailed, "the service lists no device '" + devId + "' (see 'tessera devices')");
+    if (held == wanted)
+        return;
+    const std::string hint = held == "RSA" ? "; use --rsa" : held == "ECC" ? "; use --ecc" : "";
+    throw usageError("device '" + devId + "' holds an " + held + " key, not an " + wanted + " key" + hint);
+}
+
 bool chooseEcc(const parsedArgs& args)
 {
     if (args.has("rsa") == args.has("ecc"))
@@ -77,6 +109,7 @@ int runSign(const invocation& call)
                          std::to_string(dataRoom(key)) + " bytes fit in one signing request");
 
     session login(call.config.login);
+    checkKeyType(key["devId"].get<std::string>(), ecc);
     const std::string signature = signWith(ecc, args.value("key"), data);
     const std::string encoded = args.has("base64") ? base64Line(signature) : signature;
     if (!toFile) {
@@ -99,7 +132,9 @@ command signCommand()
             "sign data with a device key",
             "Usage: tessera sign [OPTIONS] (--rsa | --ecc) --key KEY [--in FILE] [--out FILE] [--base64]\n"
             "\n"
-            "Signs data with a key held on a device and writes the signature.\n"
+            "Signs data with a key held on a device and writes the signature. The\n"
+            "device's key type (getDevices) must be the one asked for: a mismatch is\n"
+            "refused with status 2 before anything is signed.\n"
             "\n"
             "Options:\n"
             "  --rsa        the key is an RSA key: the signature is as long as the modulus\n"
@@ -107,6 +142,8 @@ command signCommand()
             "               r then s, each right-aligned in 64 bytes\n"
             "  --key KEY    the key, as JSON:\n"
             "               {\"devId\":...,\"applicationName\":...,\"containerName\":...}\n"
+            "               (the signing shortcuts' names; the request bodies of\n"
+            "               'tessera call' name the same things devID, appName, conName)\n"
             "  --in FILE    the data to sign ('-' or absent: standard input). One\n"
             "               request carries at most 720 bytes, fewer with long key names.\n"
             "  --out FILE   write the signature to FILE and print a summary\n"

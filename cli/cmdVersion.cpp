@@ -3,6 +3,7 @@
 
 #include "commands.h"
 #include "exitCodes.h"
+#include "serviceVersion.h"
 
 #ifndef TESSERA_CLI_VERSION
 #error "TESSERA_CLI_VERSION must be defined by the build"
@@ -10,15 +11,22 @@
 
 namespace cli {
 
+namespace {
+
+std::string interfaceVersion()
+{
+    return std::to_string(TESSERA_VERSION_MAJOR) + "." + std::to_string(TESSERA_VERSION_MINOR) + "." +
+           std::to_string(TESSERA_VERSION_PATCH);
+}
+
+} // namespace
+
 int printVersion(output& out)
 {
-    const std::string interfaceVersion = std::to_string(TESSERA_VERSION_MAJOR) + "." +
-                                         std::to_string(TESSERA_VERSION_MINOR) + "." +
-                                         std::to_string(TESSERA_VERSION_PATCH);
     if (out.text())
-        out.raw("tessera " TESSERA_CLI_VERSION " (interface " + interfaceVersion + ")\n");
+        out.raw("tessera " TESSERA_CLI_VERSION " (interface " + interfaceVersion() + ")\n");
     else
-        out.document({{"tessera", TESSERA_CLI_VERSION}, {"interface", interfaceVersion}});
+        out.document({{"tessera", TESSERA_CLI_VERSION}, {"interface", interfaceVersion()}});
     return exitOk;
 }
 
@@ -26,7 +34,11 @@ namespace {
 
 int runVersion(const invocation& call)
 {
-    return printVersion(call.out);
+    if (!call.args.has("service"))
+        return printVersion(call.out);
+    const nlohmann::ordered_json service = serviceVersions(call.config.login);
+    call.out.document({{"tessera", TESSERA_CLI_VERSION}, {"interface", interfaceVersion()}, {"service", service}});
+    return exitOk;
 }
 
 } // namespace
@@ -35,11 +47,15 @@ command versionCommand()
 {
     return {"version",
             "print the version",
-            "Usage: tessera version [OPTIONS]\n"
+            "Usage: tessera version [OPTIONS] [--service]\n"
             "\n"
             "Prints the version of this command and of the library interface it\n"
-            "was built against. Needs no service.\n",
-            {},
+            "was built against. Needs no service.\n"
+            "\n"
+            "Options:\n"
+            "  --service    also log in and print the service's own answer to\n"
+            "               vantService getVersions, under \"service\"\n",
+            {{"service", false}},
             0,
             0,
             runVersion};

@@ -8,6 +8,7 @@
 #include "commands.h"
 #include "exitCodes.h"
 #include "lookup.h"
+#include "serviceWatch.h"
 #include "session.h"
 #include "wakeChannel.h"
 
@@ -69,10 +70,13 @@ int runWatch(const invocation& call)
     // A reader that goes away shows as a failed write, not as SIGPIPE.
     signal(SIGPIPE, SIG_IGN);
     {
-        session login(call.config.login, onNotify, &w);
+        serviceWatch health(call.config.login);
+        session login(call.config.login, onNotify, &w, serviceWatch::onProbeAnswer);
         if (call.out.text())
             std::fprintf(stderr, "tessera: watching notifications; Ctrl-C ends\n");
-        channel.wait();
+        while (!channel.waitFor(serviceWatch::probeIntervalMs))
+            health.probe();
+        health.stop();
     }
     if (w.writeFailed)
         throw failure(exitFileError, "cannot write to standard output");
@@ -95,6 +99,10 @@ command watchCommand()
             "deviceRemoved, deviceModified, sessionClosed, or event for another\n"
             "type), then the fields of the record as 'tessera call' prints them.\n"
             "With --text, a block of lines per notification.\n"
+            "\n"
+            "While the service is away, standard error says so once, and again when\n"
+            "it is back; the command then logs in anew within about a second, and\n"
+            "the notifications go on.\n"
             "\n"
             "Options:\n"
             "  --count N    exit after N notifications\n",

@@ -1,5 +1,8 @@
 #include "commands.h"
 
+#include "catalogue.h"
+#include "exitCodes.h"
+
 namespace cli {
 namespace {
 
@@ -10,8 +13,25 @@ std::vector<completion::option> completionOptions(const std::vector<optionSpec>&
         words.push_back({"--" + spec.name, spec.takesValue});
         if (spec.name == "help")
             words.push_back({"-h", false});
+        if (spec.name == "version")
+            words.push_back({"-V", false});
     }
     return words;
+}
+
+// The services by their wire names, each leading to `methods` of its own
+// when asked for (the method names of the catalogue), with `options`.
+std::vector<completion::command> serviceWords(const std::vector<completion::option>& options, bool withMethods)
+{
+    std::vector<completion::command> services;
+    for (int service = 0; vant::serviceWireName(service) != nullptr; ++service) {
+        completion::level next{options, {}};
+        for (const vant::catalogueEntry* e = vant::catalogueBegin(); withMethods && e != vant::catalogueEnd(); ++e)
+            if (e->service == service)
+                next.commands.push_back({e->method, {options, {}}});
+        services.push_back({vant::serviceWireName(service), next});
+    }
+    return services;
 }
 
 } // namespace
@@ -50,21 +70,20 @@ std::string generalHelp()
             "  --app NAME      application name   [env TESSERA_APP_NAME, default demo]\n"
             "  --app-id ID     application id     [env TESSERA_APP_ID, default demo-app-id]\n"
             "  --token TOKEN   application token  [env TESSERA_TOKEN, default demo-token]\n"
-            "  --verbose       show the library's debug lines on standard error\n"
+            "  --verbose       show connects, reconnects and the library's debug lines\n"
+            "                  on standard error\n"
+            "  --connections N request connections the library may open (1 to 16)\n"
             "  -h, --help      show help and exit\n"
             "  -V, --version   show the version and exit\n"
+            "  --              ends the options\n"
             "\n"
-            "Exit status:\n"
-            "  0  success\n"
-            "  1  request failed: the service answered with an error\n"
-            "  2  usage error: bad command line or input\n"
-            "  3  service unreachable: nothing listens on 127.0.0.1:18080\n"
-            "  4  login refused: the service did not accept the credentials\n"
-            "  5  file error: an input or output file could not be read or written\n"
-            "  6  timed out: the service did not answer in time\n"
-            "  7  service failure: an HTTP error, an exception, a damaged or cut-off reply\n"
-            "  8  untrusted service: the port belongs to another user; nothing was sent\n"
+            "A failure ends with one line on standard error; with --json it is a JSON\n"
+            "object {\"error\":{\"status\",\"name\",\"message\",...}}.\n"
             "\n"
+            "Exit status:\n";
+    for (const exitStatus& status : exitStatuses())
+        text += "  " + std::to_string(status.code) + "  " + status.meaning + "\n";
+    text += "\n"
             "Run 'tessera COMMAND --help' for the details of a command.\n";
     return text;
 }
@@ -78,6 +97,10 @@ completion::level completionTable()
         completion::level next{global, {}};
         const std::vector<completion::option> own = completionOptions(c.options);
         next.options.insert(next.options.end(), own.begin(), own.end());
+        // "call SERVICE METHOD" and "methods SERVICE".
+        const std::string name = c.name;
+        if (name == "call" || name == "methods")
+            next.commands = serviceWords(next.options, name == "call");
         top.commands.push_back({c.name, next});
         help.commands.push_back({c.name, {}});
     }

@@ -2,8 +2,12 @@
 #ifndef TESSERA_CLI_EXIT_CODES_H
 #define TESSERA_CLI_EXIT_CODES_H
 
+#include <cstdint>
 #include <stdexcept>
 #include <string>
+#include <vector>
+
+#include "tessera.h"
 
 namespace cli {
 
@@ -19,11 +23,27 @@ enum exitCode : int {
     exitUntrusted = 8,     // the service's port belongs to another user: nothing was sent
 };
 
-// Ends the command with `code`; the message goes to standard error.
+// Every exit status with its name (for the JSON error object) and its line
+// of the general help.
+struct exitStatus {
+    exitCode code;
+    const char* name;
+    const char* meaning;
+};
+const std::vector<exitStatus>& exitStatuses();
+const char* exitName(exitCode code);
+
+// Ends the command with `code`; the message goes to standard error. What is
+// known of the cause goes with it: the library's error code, and the
+// service's verdict when it answered.
 class failure : public std::runtime_error {
 public:
     failure(exitCode code, const std::string& message) : std::runtime_error(message), code(code) {}
-    const exitCode code;
+    exitCode code;
+    int libraryError = VPKI_OK;
+    bool answered = false; // the service answered, with errCode
+    int32_t errCode = 0;
+    std::string serviceError; // the "error" member of the answer's body, when it has one
 };
 
 inline failure usageError(const std::string& message)
@@ -34,6 +54,13 @@ inline failure usageError(const std::string& message)
 // The library's last failure on this thread (agentLastError and its text)
 // as the command's: "what: why", with the exit status of its kind.
 failure libraryFailure(const std::string& what);
+
+// A failure of the library's code `error` with the text `why`.
+failure libraryFailure(const std::string& what, int error, const std::string& why);
+
+// The service answered `what` with a non-zero errCode: "what: the service
+// answered errCode N: error text", exit status 1.
+failure serviceRefusal(const std::string& what, const vpkiResp& resp);
 
 } // namespace cli
 

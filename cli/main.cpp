@@ -7,6 +7,8 @@
 #include "arguments.h"
 #include "bashCompletion.h"
 #include "commands.h"
+#include "debugLines.h"
+#include "errorReport.h"
 #include "exitCodes.h"
 #include "output.h"
 #include "settings.h"
@@ -33,12 +35,6 @@ int runHelp(const std::vector<std::string>& topics, FILE* stream)
     return exitOk;
 }
 
-// --verbose: the library's debug lines go to standard error.
-void printDebugLine(const char* line, void*)
-{
-    std::fprintf(stderr, "tessera: debug: %s\n", line);
-}
-
 void checkArgumentCount(const command& c, const parsedArgs& args)
 {
     const size_t count = args.positionals.size();
@@ -51,7 +47,9 @@ void checkArgumentCount(const command& c, const parsedArgs& args)
 int run(const std::vector<std::string>& args, FILE* stream, std::string& commandName)
 {
     parsedArgs parsed;
-    const size_t at = parseLeadingOptions(args, globalOptionSpecs(), parsed);
+    size_t at = parseLeadingOptions(args, globalOptionSpecs(), parsed);
+    if (at < args.size() && args[at] == "--") // the options end; the command follows
+        ++at;
     if (at == args.size()) {
         if (parsed.has("version")) {
             output out(stream, true);
@@ -78,16 +76,11 @@ int run(const std::vector<std::string>& args, FILE* stream, std::string& command
     }
     checkArgumentCount(*c, parsed);
     const settings config = readSettings(parsed);
-    if (config.verbose)
-        setAgentLogger(printDebugLine, nullptr);
+    routeDebugLines(config.verbose);
+    if (config.connections != 0 && !setAgentMaxConnections(config.connections))
+        throw libraryFailure("--connections");
     output out(stream, config.text);
     return c->run({parsed, config, out});
-}
-
-std::string helpHint(const std::string& commandName)
-{
-    return findCommand(commandName) != nullptr ? "Try 'tessera " + commandName + " --help'."
-                                               : std::string("Try 'tessera --help'.");
 }
 
 } // namespace
@@ -100,20 +93,18 @@ int main(int argc, char** argv)
         std::fputs(completion::bashScript("tessera", cli::completionTable()).c_str(), stdout);
         return cli::exitOk;
     }
+    const std::vector<std::string> args(argv + 1, argv + argc);
     std::string commandName;
     try {
         FILE* stream = cli::separateLibraryDiagnostics();
-        return cli::run(std::vector<std::string>(argv + 1, argv + argc), stream, commandName);
+        return cli::run(args, stream, commandName);
     } catch (const cli::failure& e) {
-        std::fprintf(stderr, "tessera: %s\n", e.what());
-        if (e.code == cli::exitUsage)
-            std::fprintf(stderr, "%s\n", cli::helpHint(commandName).c_str());
-        return e.code;
+        return cli::reportFailure(e, commandName, cli::wantsJsonErrors(args));
     } catch (const std::exception& e) {
-        std::fprintf(stderr, "tessera: %s\n", e.what());
-        return cli::exitRequestFailed;
+        return cli::reportFailure(cli::failure(cli::exitRequestFailed, e.what()), commandName,
+                                  cli::wantsJsonErrors(args));
     } catch (...) {
-        std::fprintf(stderr, "tessera: unexpected failure\n");
-        return cli::exitRequestFailed;
+        return cli::reportFailure(cli::failure(cli::exitRequestFailed, "unexpected failure"), commandName,
+                                  cli::wantsJsonErrors(args));
     }
 }

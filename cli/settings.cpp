@@ -3,6 +3,7 @@
 #include <cstdlib>
 
 #include "exitCodes.h"
+#include "lookup.h"
 
 namespace cli {
 namespace {
@@ -28,8 +29,8 @@ void checkLength(const std::string& value, const char* what)
 const std::vector<optionSpec>& globalOptionSpecs()
 {
     static const std::vector<optionSpec> specs = {
-        {"help", false}, {"version", false}, {"verbose", false}, {"text", false},
-        {"json", false}, {"app", true},      {"app-id", true},   {"token", true},
+        {"help", false}, {"version", false}, {"verbose", false}, {"text", false},       {"json", false},
+        {"app", true},   {"app-id", true},   {"token", true},    {"connections", true},
     };
     return specs;
 }
@@ -47,6 +48,10 @@ settings readSettings(const parsedArgs& args)
     checkLength(s.login.appName, "the application name");
     checkLength(s.login.appId, "the application id");
     checkLength(s.login.token, "the token");
+    long long connections = 0;
+    if (args.has("connections") && !parseNumber(args.value("connections"), 1, 16, connections))
+        throw usageError("--connections needs a number from 1 to 16");
+    s.connections = static_cast<int>(connections);
     return s;
 }
 

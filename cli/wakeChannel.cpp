@@ -1,6 +1,7 @@
 #include "wakeChannel.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <pthread.h>
 #include <signal.h>
 #include <unistd.h>
@@ -69,13 +70,31 @@ void wakeChannel::wake()
 
 void wakeChannel::wait()
 {
+    while (!waitFor(-1)) {
+    }
+}
+
+bool wakeChannel::waitFor(int ms)
+{
     const sigset_t set = stopSignals();
     pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
+    struct pollfd readable {
+        pipeEnds[0], POLLIN, 0
+    };
+    int ready = poll(&readable, 1, ms);
+    // A signal that interrupted the wait has written its byte meanwhile.
+    if (ready < 0 && errno == EINTR)
+        ready = poll(&readable, 1, 0);
+    pthread_sigmask(SIG_BLOCK, &set, nullptr);
+    if (ready <= 0)
+        return false;
     char byte;
     while (read(pipeEnds[0], &byte, 1) < 0 && errno == EINTR) {
     }
     signal(SIGINT, SIG_DFL);
     signal(SIGTERM, SIG_DFL);
+    pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
+    return true;
 }
 
 } // namespace cli

@@ -22,6 +22,9 @@ public:
     // Unblocks the two signals in the calling thread and sleeps until woken.
     // A second Ctrl-C after this returns ends the process the usual way.
     void wait();
+    // The same, for at most `ms` milliseconds: true when woken (the signals
+    // then take their usual way too), false when the time ran out.
+    bool waitFor(int ms);
 };
 
 } // namespace cli

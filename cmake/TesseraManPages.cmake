@@ -30,8 +30,17 @@ foreach(_entry IN LISTS _pages)
 endforeach()
 add_custom_target(tessera_man ALL DEPENDS ${_built})
 
-foreach(_function createAgent loginAgent logoutAgent reqSync reqAsync releaseAgent rsaSignData eccSignData
-                  agentLastError agentLastErrorText agentErrorString setAgentLogger setAgentMaxConnections)
+# "man FUNCTION" for every function of tessera.h, read from the header (a
+# new function re-runs the configuration and gets its link).
+set(_header ${PROJECT_SOURCE_DIR}/include/tessera.h)
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${_header})
+file(STRINGS ${_header} _declarations REGEX "^(TESSERA_API|static inline) ")
+set(_functions)
+foreach(_line IN LISTS _declarations)
+  string(REGEX MATCH "([A-Za-z_][A-Za-z0-9_]*)\\(" _match "${_line}")
+  list(APPEND _functions ${CMAKE_MATCH_1})
+endforeach()
+foreach(_function IN LISTS _functions)
   file(CREATE_LINK libtessera.3.gz ${PROJECT_BINARY_DIR}/man/${_function}.3.gz SYMBOLIC)
   install(FILES ${PROJECT_BINARY_DIR}/man/${_function}.3.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man3
     COMPONENT development)

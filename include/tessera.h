@@ -116,7 +116,12 @@ public:
     CByteArray(const CByteArray&) = delete;
     CByteArray& operator=(const CByteArray&) = delete;
 
-    /** Number of content bytes (the trailing zero byte not counted). */
+    /**
+     * Number of bytes the buffer holds, as its owner sized it. The zero byte
+     * that follows them is not counted; a body whose owner stores a text and
+     * its own terminating zero counts that zero: a response's body holds the
+     * text and a zero byte, so there getSize() is the text length + 1.
+     */
     int64_t getSize() const { return size; }
 
     /** First content byte, or null when the buffer is empty. */
@@ -363,7 +368,8 @@ TESSERA_API bool createAgent(agentNotifyFunc notifyFunc, agentRespCB respCB, voi
  * is up. Returns false, with nothing sent, for a null or over-long argument
  * or when called before createAgent or after releaseAgent; false when the
  * service cannot be reached, times out (15 s), refuses (the line
- * "login failure." is written to standard output), or answers without a
+ * "login failure." is written to standard output, or handed to the log
+ * callback instead once setAgentLogger set one), or answers without a
  * complete session. A refused or failed login changes nothing stored.
  *
  * @par Thread-safety
@@ -451,7 +457,11 @@ TESSERA_API void releaseAgent(void);
  * rsaSignData - sign data with an RSA key on a device.
  *
  * @param url          key location, a JSON object with the string members
- *                     "devId", "applicationName" and "containerName".
+ *                     "devId", "applicationName" and "containerName": the
+ *                     names the signing shortcuts have always taken. The
+ *                     request bodies of the services name the same things
+ *                     "devID", "appName" and "conName"; the shortcut writes
+ *                     its request with those.
  * @param data         the bytes to sign (may be null when dataLen is 0).
  * @param dataLen      their count; see VPKI_SIGN_DATA_MAX.
  * @param signature    receives the signature; VPKI_RSA_SIGNATURE_MAX bytes
@@ -461,7 +471,8 @@ TESSERA_API void releaseAgent(void);
  * @return VPKI_SIGN_OK, or VPKI_SIGN_FAILED with both outputs untouched: bad
  * or null arguments, data too long, not logged in (the line
  * "call reqSync failrue for rsaSignData." is written to standard output when
- * the request could not be carried), or an answer without a valid signature.
+ * the request could not be carried, or handed to the log callback instead
+ * once setAgentLogger set one), or an answer without a valid signature.
  *
  * @par Thread-safety
  * safe from any thread.
@@ -579,8 +590,10 @@ typedef void (*agentLogFunc)(const char* line, void* param);
  * setAgentLogger - set or clear the debug hook: the library then reports one
  * line per exchange with the service (service and method, bytes each way,
  * duration, outcome), per connection opened, renewed or dropped, per
- * automatic login and per event of the notification thread. Off by default;
- * nothing else of the library changes when it is set. The lines are meant
+ * automatic login and per event of the notification thread. Off by default.
+ * While it is set, the two lines the library otherwise writes to standard
+ * output ("login failure." and "call reqSync failrue for rsaSignData.") come
+ * to it instead; nothing else of the library changes. The lines are meant
  * for people, not for parsing; their wording may change.
  *
  * @param logFunc the callback, or null to stop logging.

@@ -28,7 +28,9 @@ uint16_t portText(const std::string& text)
 const std::vector<flagSpec>& flags()
 {
     static const std::vector<flagSpec> table = {
-        {"-p", "--port", "N", "request port on 127.0.0.1 (default 18080; 0: any free port)",
+        {"-p", "--port", "N",
+         "request port on 127.0.0.1 (default 18080, the one clients of the library\n"
+         "      reach; 0: any free port, which only tests of the service itself use)",
          [](commandLine& c, const std::string& v) { c.opts.port = portText(v); }},
         {"-n", "--notify-port", "N", "notification port, reported at login (default 18081; 0: any free port)",
          [](commandLine& c, const std::string& v) { c.opts.notifyPort = portText(v); }},

@@ -1,5 +1,7 @@
 #include "ctlClient.h"
 
+#include "faultList.h"
+
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -208,6 +210,10 @@ completion::level ctlCompletionTable()
         completion::level next;
         for (const argument& option : cmd.options)
             next.options.push_back({option.flag, option.type != valueType::flag});
+        // "fault KIND": the kinds complete, and the options after them.
+        if (std::string(cmd.name) == "fault")
+            for (const std::string& kind : faultKindNames())
+                next.commands.push_back({kind, {next.options, {}}});
         ctl.commands.push_back({cmd.name, next});
     }
     return ctl;

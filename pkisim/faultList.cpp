@@ -51,6 +51,14 @@ const char* faultKindName(fault::kind what)
     return "unknown";
 }
 
+std::vector<std::string> faultKindNames()
+{
+    std::vector<std::string> names;
+    for (const auto& entry : kindNames)
+        names.emplace_back(entry.second);
+    return names;
+}
+
 std::optional<fault::kind> faultKindFromName(const std::string& name)
 {
     for (const auto& entry : kindNames)

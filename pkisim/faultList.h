@@ -16,6 +16,8 @@ namespace pkisim {
 // "missing-result", ...).
 const char* faultKindName(fault::kind what);
 std::optional<fault::kind> faultKindFromName(const std::string& name);
+// Every kind's name, in the order of the kinds.
+std::vector<std::string> faultKindNames();
 
 class faultList {
 public:

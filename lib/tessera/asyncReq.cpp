@@ -128,6 +128,9 @@ int32_t asyncRequests::pushReq(int service, void* param, const vpkiReq* req)
 void asyncRequests::performRequest(const requestPool::msg& m)
 {
     vpkiResp resp;
+    // Each request's callback finds its own outcome, not a failure of the
+    // request before it.
+    clearLastError();
     if (sending) {
         borrowedRequest call(*m.req);
         sendRequest(requests, m.type, call.rec, resp);

@@ -7,6 +7,7 @@
 
 #include "jsonText.h"
 #include "lastError.h"
+#include "log.h"
 #include "recordTransfer.h"
 #include "serviceCall.h"
 #include "tessera.h"
@@ -59,6 +60,17 @@ bool onConnection(requestChannels& channels, Use use)
         setLastErrorFromException();
         return false;
     }
+}
+
+// A refused login has always been told on standard output; once the
+// application set a log callback, the line goes there instead, so that the
+// application alone decides what reaches its output.
+void reportRefusedLogin()
+{
+    if (logging())
+        logLine("login failure.");
+    else
+        std::puts("login failure.");
 }
 
 // One exchange of vantService; false, with nothing of `fill` done and the
@@ -138,7 +150,7 @@ bool session::login(std::unique_lock<rankedMutex>& held, const credentials& give
         // The connection that carried a login starts anew either way.
         lease.renew();
         if (response.errCode != VPKI_RESULT_OK && response.errCode != VPKI_RESULT_LOGIN_ACCEPTED) {
-            std::puts("login failure.");
+            reportRefusedLogin();
             setLastError(VPKI_ERR_LOGIN_REFUSED, "login refused: errCode " + std::to_string(response.errCode));
             return false;
         }

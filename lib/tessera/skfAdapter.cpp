@@ -7,12 +7,25 @@
 #include "base64.h"
 #include "jsonText.h"
 #include "lastError.h"
+#include "log.h"
 #include "tessera.h"
 
 namespace vant {
 namespace {
 
 constexpr size_t decodeCapacity = 4096;
+
+// An RSA request that could not be carried has always been told on standard
+// output; once the application set a log callback, the line goes there
+// instead, so that the application alone decides what reaches its output.
+void reportUncarriedRsaRequest()
+{
+    const char* const line = "call reqSync failrue for rsaSignData.";
+    if (logging())
+        logLine("%s", line);
+    else
+        std::puts(line);
+}
 
 } // namespace
 
@@ -131,7 +144,7 @@ uint32_t rsaSign(const requestSender& send, const char* url, const unsigned char
     decodedSignature decoded;
     const signOutcome outcome = requestSignature(send, url, data, dataLen, decoded);
     if (outcome == signOutcome::notCarried)
-        std::puts("call reqSync failrue for rsaSignData.");
+        reportUncarriedRsaRequest();
     if (outcome != signOutcome::signedOk)
         return VPKI_SIGN_FAILED;
     std::memcpy(signature, decoded.bytes, static_cast<size_t>(decoded.length));

@@ -131,6 +131,20 @@ TEST_F(async, eachRequestIsCopiedAtOnceAndAnsweredOnceInOrderByItsId)
     EXPECT_EQ(sent[1].jsonBody, "{\"n\":1}") << "queued while the first was held, and not changed since";
 }
 
+TEST_F(async, theCallbackOfAnAnswerAfterAFailureFindsNoError)
+{
+    pkisim::fault refused = faultOf(pkisim::fault::httpStatus);
+    refused.status = 503;
+    sim->injectFault(refused);
+    ASSERT_NE(send(1), 0);
+    ASSERT_NE(send(2), 0);
+    ASSERT_TRUE(answered(2));
+    const std::vector<answer> answers = answerLog::instance.snapshot();
+    EXPECT_EQ(answers[0].lastError, VPKI_ERR_HTTP_STATUS);
+    EXPECT_EQ(answers[1].lastError, VPKI_OK) << "the failure before it is not this answer's";
+    EXPECT_NE(answers[1].body, "");
+}
+
 TEST_F(async, aThrowingCallbackDoesNotEndTheWorker)
 {
     answerLog::instance.onAnswer([](size_t index) {

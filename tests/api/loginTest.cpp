@@ -2,6 +2,7 @@
 // each kind of refusal or failure leaves behind.
 #include <string>
 
+#include "callbackLogs.h"
 #include "serviceFixture.h"
 
 namespace {
@@ -73,6 +74,19 @@ TEST_F(login, aRefusedLoginChangesNothing)
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "login failure.\n");
     EXPECT_TRUE(getDevicesWorks());
     EXPECT_EQ(callsNamed(*sim, "deviceOperator:getDevices").back().ticket, session.ticket);
+}
+
+TEST_F(login, withALoggerARefusedLoginIsToldToItAndNotToStandardOutput)
+{
+    logLines log;
+    setAgentLogger(logLines::record, &log);
+    ASSERT_TRUE(createAgent(nullptr, nullptr, nullptr));
+    answerLoginWith(2, "{\"error\":\"no\"}");
+    testing::internal::CaptureStdout();
+    EXPECT_FALSE(loginDemo());
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+    setAgentLogger(nullptr, nullptr);
+    EXPECT_TRUE(log.has("login failure."));
 }
 
 TEST_F(login, anAcceptedLoginWithoutAUsableSessionFailsCleanly)

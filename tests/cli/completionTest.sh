@@ -41,6 +41,14 @@ fault faults|pkisim ctl --control /tmp/pkisim.sock fa
 --count|pkisim ctl fault delay --method x --c
 |pkisim ctl remove --
 |pkisim --keys ""
+-V|tessera devices -V
+deviceOperator|tessera call dev
+getDevices getDevInfo|tessera call deviceOperator getDev
+--req-version|tessera call deviceOperator getDevInfo --req
+signxPlugin|tessera --text methods sig
+|tessera methods signxPlugin sign
+http-status|pkisim ctl fault http
+--status|pkisim ctl fault http-status --st
 CASES
 
 echo "$((total - failed)) passed, $failed failed"

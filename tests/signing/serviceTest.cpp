@@ -215,4 +215,21 @@ TEST(signWithoutSession, rsaSaysSoOnStandardOutputAndEccFailsSilently)
     EXPECT_TRUE(rsa.untouched() && ecc.untouched());
 }
 
+void keepLine(const char* line, void* param)
+{
+    static_cast<std::vector<std::string>*>(param)->emplace_back(line);
+}
+
+TEST(signWithoutSession, withALoggerTheLineGoesToItAndNotToStandardOutput)
+{
+    std::vector<std::string> lines;
+    setAgentLogger(keepLine, &lines);
+    outputs rsa;
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(rsaSign(keyOf(rsaDevice), "abc", rsa), VPKI_SIGN_FAILED);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+    setAgentLogger(nullptr, nullptr);
+    EXPECT_EQ(lines, std::vector<std::string>{"call reqSync failrue for rsaSignData."});
+}
+
 } // namespace

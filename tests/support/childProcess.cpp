@@ -119,15 +119,25 @@ bool childProcess::pump(std::chrono::milliseconds timeout)
 
 bool childProcess::readLine(std::string& line, std::chrono::milliseconds timeout)
 {
+    return takeLine(out, line, timeout);
+}
+
+bool childProcess::readErrorLine(std::string& line, std::chrono::milliseconds timeout)
+{
+    return takeLine(err, line, timeout);
+}
+
+bool childProcess::takeLine(std::string& from, std::string& line, std::chrono::milliseconds timeout)
+{
     const auto deadline = clock_type::now() + timeout;
-    while (out.find('\n') == std::string::npos) {
+    while (from.find('\n') == std::string::npos) {
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - clock_type::now());
         if (left.count() <= 0 || !pump(left))
             return false;
     }
-    const size_t end = out.find('\n');
-    line = out.substr(0, end);
-    out.erase(0, end + 1);
+    const size_t end = from.find('\n');
+    line = from.substr(0, end);
+    from.erase(0, end + 1);
     return true;
 }
 

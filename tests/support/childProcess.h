@@ -31,6 +31,8 @@ public:
     // Waits up to `timeout` for a complete line on standard output and
     // returns it without its newline; false when none came.
     bool readLine(std::string& line, std::chrono::milliseconds timeout);
+    // The same for standard error; finish() returns what was not taken.
+    bool readErrorLine(std::string& line, std::chrono::milliseconds timeout);
     void sendSignal(int signalNumber);
     pid_t processId() const { return pid; }
     // Waits up to `timeout` for the child to close its streams and end.
@@ -39,6 +41,7 @@ public:
 private:
     // Reads what is available within `timeout`; false once both streams ended.
     bool pump(std::chrono::milliseconds timeout);
+    bool takeLine(std::string& from, std::string& line, std::chrono::milliseconds timeout);
 
     pid_t pid = -1;
     int outFd = -1;
