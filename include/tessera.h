@@ -76,27 +76,12 @@
  */
 #define VPKI_SIGN_DATA_MAX 720
 
-/**
- * Why a call failed: the codes of agentLastError. Each call of this interface
- * sets the calling thread's code, VPKI_OK when it succeeded.
+/*
+ * Why a call failed: the codes of agentLastError, VPKI_OK and the VPKI_ERR_
+ * constants of enum vpkiError, made from the list VPKI_ERRORS of
+ * tessera_catalogue.h. Each call of this interface sets the calling thread's
+ * code, VPKI_OK when it succeeded.
  */
-#define VPKI_OK 0                     /**< the call succeeded */
-#define VPKI_ERR_NOT_CREATED 1        /**< no agent: createAgent first (or again after releaseAgent) */
-#define VPKI_ERR_NOT_LOGGED_IN 2      /**< no session: loginAgent first (or again after logoutAgent) */
-#define VPKI_ERR_BAD_ARGUMENT 3       /**< a null, over-long or out-of-range argument */
-#define VPKI_ERR_CANNOT_CONNECT 4     /**< nothing accepts connections on the service's port */
-#define VPKI_ERR_TIMED_OUT 5          /**< the service's reply was not complete in time */
-#define VPKI_ERR_INTERRUPTED 6        /**< releaseAgent or logoutAgent ended the call */
-#define VPKI_ERR_CONNECTION_LOST 7    /**< the service closed or reset the connection mid-exchange */
-#define VPKI_ERR_HTTP_STATUS 8        /**< the service answered with an HTTP status other than 200 */
-#define VPKI_ERR_DAMAGED_REPLY 9      /**< the reply was not a well-formed answer to the request */
-#define VPKI_ERR_SERVICE_EXCEPTION 10 /**< the service answered with an exception */
-#define VPKI_ERR_REPLY_TOO_LARGE 11   /**< the reply exceeded what the library accepts (256 MiB) */
-#define VPKI_ERR_LOGIN_REFUSED 12     /**< the service refused the credentials */
-#define VPKI_ERR_SERVICE_ERROR 13     /**< signing: the service answered with an error result code */
-#define VPKI_ERR_NO_RESOURCES 14      /**< memory or a thread could not be had */
-#define VPKI_ERR_UNTRUSTED_SERVICE 15 /**< the service's port belongs to another ordinary user: nothing was sent */
-#define VPKI_ERR_IN_CALLBACK 16       /**< the call is not allowed inside this callback: nothing was done */
 
 /** Target service of reqSync and reqAsync. */
 enum PKI_SERVICE {
