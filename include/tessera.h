@@ -80,7 +80,8 @@
  * Why a call failed: the codes of agentLastError, VPKI_OK and the VPKI_ERR_
  * constants of enum vpkiError, made from the list VPKI_ERRORS of
  * tessera_catalogue.h. Each call of this interface sets the calling thread's
- * code, VPKI_OK when it succeeded.
+ * code, VPKI_OK when it succeeded, but for those whose entries below say
+ * that they leave it as it is.
  */
 
 /** Target service of reqSync and reqAsync. */
@@ -579,7 +580,7 @@ TESSERA_API vpkiReq* vpkiReqNew(void);
  *
  * @param req the record, or null (nothing is done).
  *
- * Returns nothing; it cannot fail.
+ * Returns nothing; it cannot fail and leaves the last error as it is.
  *
  * @par Thread-safety
  * safe from any thread; not while a call of this interface uses the record.
@@ -631,7 +632,7 @@ TESSERA_API vpkiResp* vpkiRespNew(void);
  *
  * @param resp the record, or null (nothing is done).
  *
- * Returns nothing; it cannot fail.
+ * Returns nothing; it cannot fail and leaves the last error as it is.
  *
  * @par Thread-safety
  * safe from any thread; not while a call of this interface uses the record.
@@ -650,7 +651,9 @@ TESSERA_API void vpkiRespFree(vpkiResp* resp);
  *               counted), or null.
  *
  * @return the text, zero-terminated, valid while the record is unchanged;
- * null for a null record (VPKI_ERR_BAD_ARGUMENT, length untouched).
+ * null for a null record (VPKI_ERR_BAD_ARGUMENT, length untouched). A text
+ * returned leaves the last error as it is: a response callback may read its
+ * record and still ask why its request failed.
  *
  * @par Thread-safety
  * safe from any thread; not while another thread fills the record.
@@ -668,7 +671,8 @@ TESSERA_API const char* vpkiRespText(const vpkiResp* resp, size_t* length);
  * @param patch where the patch number is stored, or null.
  *
  * @return the version as text, "MAJOR.MINOR.PATCH" in decimal, valid as
- * long as the library is loaded. It cannot fail.
+ * long as the library is loaded. It cannot fail and leaves the last error as
+ * it is.
  *
  * @par Thread-safety
  * safe from any thread, at any time, also before createAgent.
