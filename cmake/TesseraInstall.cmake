@@ -28,12 +28,21 @@ install(FILES ${CMAKE_CURRENT_BINARY_DIR}/tesseraConfig.cmake
               ${CMAKE_CURRENT_BINARY_DIR}/tesseraConfigVersion.cmake
   DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/tessera COMPONENT development)
 
-# The pkg-config file names its prefix relative to its own folder.
+# The pkg-config file names the absolute, normalised folders of the prefix
+# given to the install (/usr for the packages), so that pkg-config knows
+# -I/usr/include and -L/usr/lib/<triplet> for system folders and leaves them
+# out. It is written when installing, as only then is the prefix known.
 set(_pcdir ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
-file(RELATIVE_PATH TESSERA_PC_TO_PREFIX /${_pcdir} /)
-string(REGEX REPLACE "/$" "" TESSERA_PC_TO_PREFIX "${TESSERA_PC_TO_PREFIX}")
-configure_file(${CMAKE_CURRENT_LIST_DIR}/tessera.pc.in ${CMAKE_CURRENT_BINARY_DIR}/tessera.pc @ONLY)
-install(FILES ${CMAKE_CURRENT_BINARY_DIR}/tessera.pc DESTINATION ${_pcdir} COMPONENT development)
+set(_pc ${CMAKE_CURRENT_BINARY_DIR}/pkgconfig/tessera.pc)
+install(CODE "
+  get_filename_component(TESSERA_PC_PREFIX \"\${CMAKE_INSTALL_PREFIX}\" ABSOLUTE)
+  set(TESSERA_PC_LIBDIR \"${CMAKE_INSTALL_LIBDIR}\")
+  set(TESSERA_PC_INCLUDEDIR \"${CMAKE_INSTALL_INCLUDEDIR}\")
+  set(PROJECT_DESCRIPTION \"${PROJECT_DESCRIPTION}\")
+  set(PROJECT_VERSION \"${PROJECT_VERSION}\")
+  configure_file(\"${CMAKE_CURRENT_LIST_DIR}/tessera.pc.in\" \"${_pc}\" @ONLY)
+  " COMPONENT development)
+install(FILES ${_pc} DESTINATION ${_pcdir} COMPONENT development)
 
 # The commands find the library beside them ($ORIGIN/../lib/...), wherever
 # the tree is installed; no ldconfig or LD_LIBRARY_PATH is needed for them.
@@ -43,9 +52,12 @@ foreach(_tool pkisim tessera_cli)
   install(TARGETS ${_tool} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT tools)
 endforeach()
 
-# systemd units for pkisim (not enabled by the install), and its guide.
+# systemd units for pkisim (not enabled by the install), the system account
+# that the system unit runs it as, and its guide.
 install(FILES ${PROJECT_SOURCE_DIR}/dist/systemd/system/pkisim.service
   DESTINATION lib/systemd/system COMPONENT tools)
+install(FILES ${PROJECT_SOURCE_DIR}/dist/systemd/sysusers/pkisim.conf
+  DESTINATION lib/sysusers.d COMPONENT tools)
 install(FILES ${PROJECT_SOURCE_DIR}/dist/systemd/user/pkisim.service
   DESTINATION lib/systemd/user COMPONENT tools)
 install(FILES ${PROJECT_SOURCE_DIR}/pkisim/README.md ${PROJECT_SOURCE_DIR}/pkisim/BODIES.md

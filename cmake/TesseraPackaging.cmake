@@ -2,11 +2,16 @@
 # install component:
 #   libtessera<SOVERSION>  runtime      the shared library
 #   libtessera-dev         development  header, link, pkg-config and CMake
-#                                       files, section-3 manual pages
+#                                       files, section-3 manual pages, the
+#                                       HTML API reference
 #   tessera-tools          tools        tessera, pkisim, section-1 manual
 #                                       pages, bash completions, systemd units
+#                                       and pkisim's system account
 # Each package's documentation folder holds its copyright file and a Debian
-# changelog made from CHANGELOG.md; plain installs get them too.
+# changelog made from CHANGELOG.md; plain installs get them too. A
+# component's maintainer scripts and triggers, if any, are the files of
+# dist/debian/<component>/. Once built, every package is finished by
+# dist/debian/finish-package.sh (its true Installed-Size, no ldconfig calls).
 
 set(TESSERA_PACKAGE_MAINTAINER "tessera developers <tessera@example.org>"
   CACHE STRING "Maintainer named in the Debian packages")
@@ -33,7 +38,26 @@ foreach(_entry IN LISTS _packages)
     DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/${_package} COMPONENT ${_component})
   string(TOUPPER ${_component} _COMPONENT)
   set(CPACK_DEBIAN_${_COMPONENT}_PACKAGE_NAME ${_package})
+  set(_extra "")
+  foreach(_script preinst postinst prerm postrm triggers)
+    if(EXISTS ${PROJECT_SOURCE_DIR}/dist/debian/${_component}/${_script})
+      list(APPEND _extra ${PROJECT_SOURCE_DIR}/dist/debian/${_component}/${_script})
+    endif()
+  endforeach()
+  if(_extra)
+    set(CPACK_DEBIAN_${_COMPONENT}_PACKAGE_CONTROL_EXTRA ${_extra})
+    set(CPACK_DEBIAN_${_COMPONENT}_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+  endif()
 endforeach()
+
+# The HTML API reference, where Doxygen made it.
+if(TARGET docs)
+  install(DIRECTORY ${TESSERA_DOCS_DIR}/html DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/libtessera-dev
+    COMPONENT development)
+endif()
+
+set(CPACK_TESSERA_FINISH_PACKAGE ${PROJECT_SOURCE_DIR}/dist/debian/finish-package.sh)
+set(CPACK_POST_BUILD_SCRIPTS ${CMAKE_CURRENT_LIST_DIR}/TesseraDebFinish.cmake)
 
 set(CPACK_PACKAGE_NAME tessera)
 set(CPACK_PACKAGE_VENDOR "the tessera developers")
@@ -61,10 +85,6 @@ set(_exact "${_runtime_package} (= ${PROJECT_VERSION})")
 
 set(CPACK_DEBIAN_RUNTIME_PACKAGE_SECTION libs)
 set(CPACK_DEBIAN_RUNTIME_PACKAGE_MULTIARCH same)
-# The ldconfig trigger; CPack also calls ldconfig in postinst and postrm,
-# which repeats it harmlessly.
-set(CPACK_DEBIAN_RUNTIME_PACKAGE_CONTROL_EXTRA ${PROJECT_SOURCE_DIR}/dist/debian/triggers)
-set(CPACK_DEBIAN_RUNTIME_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_COMPONENT_RUNTIME_DESCRIPTION
   "client library of the local PKI service
 libtessera connects applications to the local PKI service, the process that

@@ -5,7 +5,7 @@
 #include <sstream>
 #include <stdexcept>
 
-#include "simServer.h"
+#include "simTypes.h"
 
 namespace pkisim {
 

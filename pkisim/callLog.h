@@ -10,7 +10,7 @@
 #include <mutex>
 #include <vector>
 
-#include "simServer.h"
+#include "simTypes.h"
 
 namespace pkisim {
 

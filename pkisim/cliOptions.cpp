@@ -4,7 +4,6 @@
 #include <functional>
 #include <stdexcept>
 
-#include "controlChannel.h"
 #include "ctlClient.h"
 #include "textNumbers.h"
 
@@ -47,10 +46,17 @@ const std::vector<flagSpec>& flags()
          [](commandLine& c, const std::string& v) { c.opts.keyDir = v; }},
         {"-a", "--apps", "FILE", "JSON array of further applications {\"appName\",\"appID\",\"token\"}",
          [](commandLine& c, const std::string& v) { c.opts.appsFile = v; }},
-        {"-c", "--control", "PATH", "control socket for `pkisim ctl` (default: derived from the request port)",
-         [](commandLine& c, const std::string& v) { c.opts.controlPath = v; }},
+        {"-c", "--control", "PATH",
+         "control socket for `pkisim ctl`, a path or an @abstract name (default: one named after the request port)",
+         [](commandLine& c, const std::string& v) {
+             c.opts.controlPath = v;
+             c.opts.defaultControl = false;
+         }},
         {nullptr, "--no-control", nullptr, "no control socket",
-         [](commandLine& c, const std::string&) { c.opts.controlPath.clear(); }},
+         [](commandLine& c, const std::string&) {
+             c.opts.controlPath.clear();
+             c.opts.defaultControl = false;
+         }},
         {"-b", "--max-body", "BYTES", "refuse HTTP bodies larger than BYTES with 413 (default 16777216)",
          [](commandLine& c, const std::string& v) {
              c.opts.maxBodyBytes = static_cast<size_t>(parseInteger(v, 1, 1 << 30));
@@ -80,7 +86,7 @@ const flagSpec& findFlag(const std::string& word)
 commandLine parseCommandLine(const std::vector<std::string>& args)
 {
     commandLine line;
-    bool controlGiven = false;
+    line.opts.defaultControl = true;
     for (size_t i = 0; i < args.size(); ++i) {
         std::string word = args[i];
         std::string value;
@@ -99,10 +105,7 @@ commandLine parseCommandLine(const std::vector<std::string>& args)
             throw std::invalid_argument(word + " takes no value");
         }
         flag.apply(line, value);
-        controlGiven = controlGiven || word == "--control" || word == "-c" || word == "--no-control";
     }
-    if (!controlGiven)
-        line.opts.controlPath = defaultControlPath(line.opts.port);
     return line;
 }
 

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "bashCompletion.h"
-#include "simServer.h"
+#include "simTypes.h"
 
 namespace pkisim {
 
@@ -17,7 +17,7 @@ struct commandLine {
 };
 
 // Throws std::invalid_argument saying what is wrong. Without --control the
-// control socket gets its default path; --no-control leaves it off.
+// control socket gets its default name; --no-control leaves it off.
 commandLine parseCommandLine(const std::vector<std::string>& args);
 std::string usageText();
 // The flags and `ctl`, for the bash completion script.

@@ -2,15 +2,14 @@
 
 #include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/un.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
 #include <stdexcept>
 
 #include "netSocket.h"
+#include "unixAddress.h"
 
 namespace pkisim {
 
@@ -19,16 +18,6 @@ namespace {
 constexpr size_t maxRequestBytes = 1u << 20;
 constexpr size_t readChunk = 4096;
 constexpr int clientTimeoutSeconds = 5;
-
-bool makeAddress(const std::string& path, sockaddr_un& address)
-{
-    address = sockaddr_un{};
-    address.sun_family = AF_UNIX;
-    if (path.empty() || path.size() >= sizeof address.sun_path)
-        return false;
-    std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
-    return true;
-}
 
 // Removes a socket left behind by a service that is gone; refuses anything else.
 void clearStaleSocket(const std::string& path)
@@ -48,11 +37,25 @@ void clearStaleSocket(const std::string& path)
 
 bool samePeerUser(int fd)
 {
-    ucred peer{};
-    socklen_t size = sizeof peer;
-    if (getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &peer, &size) != 0)
-        return false;
-    return peer.uid == geteuid() || peer.uid == 0;
+    uid_t peer = 0;
+    return peerUser(fd, peer) && (peer == geteuid() || peer == 0);
+}
+
+// A socket file gets mode 0600; whoever connects is asked for credentials
+// anyway, as an abstract name has no mode.
+int bindControl(const std::string& path, const unixAddress& address)
+{
+    const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0)
+        return -1;
+    if (bind(fd, reinterpret_cast<const sockaddr*>(&address.address), address.size) != 0 ||
+        (!isAbstractName(path) && chmod(path.c_str(), 0600) != 0) || listen(fd, 16) != 0) {
+        const int error = errno;
+        close(fd);
+        errno = error;
+        return -1;
+    }
+    return fd;
 }
 
 bool readLine(int fd, std::string& line)
@@ -70,18 +73,16 @@ bool readLine(int fd, std::string& line)
 
 controlChannel::controlChannel(const std::string& path, commandRunner run) : path(path), run(std::move(run))
 {
-    sockaddr_un address;
-    if (!makeAddress(path, address))
+    unixAddress address;
+    if (!makeUnixAddress(path, address))
         throw std::runtime_error("pkisim: control path empty or too long: " + path);
-    clearStaleSocket(path);
-    listenFd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (listenFd < 0 || bind(listenFd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
-        chmod(path.c_str(), 0600) != 0 || listen(listenFd, 16) != 0) {
-        const std::string why = std::strerror(errno);
-        if (listenFd >= 0)
-            close(listenFd);
-        throw std::runtime_error("pkisim: cannot listen on control path " + path + ": " + why);
-    }
+    if (!isAbstractName(path))
+        clearStaleSocket(path);
+    listenFd = bindControl(path, address);
+    if (listenFd < 0 && errno == EADDRINUSE)
+        throw std::runtime_error("pkisim: control path " + path + " is in use by a running service");
+    if (listenFd < 0)
+        throw std::runtime_error("pkisim: cannot listen on control path " + path + ": " + std::strerror(errno));
     thread = std::thread(&controlChannel::serveLoop, this);
 }
 
@@ -90,7 +91,8 @@ controlChannel::~controlChannel()
     stopping.raise();
     thread.join();
     close(listenFd);
-    unlink(path.c_str());
+    if (!isAbstractName(path))
+        unlink(path.c_str());
 }
 
 void controlChannel::serveLoop()
@@ -121,26 +123,28 @@ void controlChannel::serveClient(int fd)
 
 int connectControl(const std::string& path)
 {
-    sockaddr_un address;
-    if (!makeAddress(path, address))
+    unixAddress address;
+    if (!makeUnixAddress(path, address))
         return -1;
     const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0)
         return -1;
-    if (connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+    if (connect(fd, reinterpret_cast<const sockaddr*>(&address.address), address.size) != 0) {
         close(fd);
         return -1;
     }
     return fd;
 }
 
+bool trustsControlService(uid_t serviceUid)
+{
+    const uid_t self = geteuid();
+    return self == 0 || serviceUid == self || serviceUid == 0;
+}
+
 std::string defaultControlPath(uint16_t requestPort)
 {
-    const char* runtimeDir = std::getenv("XDG_RUNTIME_DIR");
-    const std::string name = "pkisim-" + std::to_string(requestPort) + ".sock";
-    if (runtimeDir && *runtimeDir)
-        return std::string(runtimeDir) + "/" + name;
-    return "/tmp/pkisim-" + std::to_string(geteuid()) + "-" + std::to_string(requestPort) + ".sock";
+    return controlNamePrefix + std::to_string(requestPort);
 }
 
 } // namespace pkisim

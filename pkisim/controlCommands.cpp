@@ -10,6 +10,7 @@
 #include "commdef_types.h"
 #include "faultList.h"
 #include "replyBodies.h"
+#include "simServer.h"
 
 namespace pkisim {
 

@@ -8,9 +8,9 @@
 
 #include <string>
 
-#include "simServer.h"
-
 namespace pkisim {
+
+class server;
 
 // Never throws: every failure is an {"ok":false,"error":...} reply.
 std::string runControlCommand(server& target, const std::string& requestLine);

@@ -13,6 +13,7 @@
 #include "controlChannel.h"
 #include "netSocket.h"
 #include "textNumbers.h"
+#include "unixAddress.h"
 
 namespace pkisim {
 
@@ -148,28 +149,49 @@ json buildRequest(const ctlCommand& cmd, const std::vector<std::string>& words)
     return request;
 }
 
-bool exchange(const std::string& path, const std::string& line, std::string& reply)
+// Connects and makes sure the socket's holder may be trusted with the
+// command; -1, said on standard error, otherwise.
+int connectTrusted(const std::string& path)
 {
     const int fd = connectControl(path);
-    if (fd < 0)
-        return false;
+    if (fd < 0) {
+        std::cerr << "pkisim ctl: no service answers on " << path << "\n";
+        return -1;
+    }
+    uid_t holder = 0;
+    if (!peerUser(fd, holder) || !trustsControlService(holder)) {
+        close(fd);
+        std::cerr << "pkisim ctl: " << path << " is held by uid " << holder
+                  << ", neither this user nor root; nothing was sent\n";
+        return -1;
+    }
+    return fd;
+}
+
+bool exchange(int fd, const std::string& line, std::string& reply)
+{
     const timeval timeout{60, 0}; // inserting an RSA device generates a key
     setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
-    const bool sent = sendAll(fd, line + "\n");
+    // A service that refuses the client answers at once and closes, perhaps
+    // before the command is sent: its answer is read all the same.
+    sendAll(fd, line + "\n");
     shutdown(fd, SHUT_WR);
     // The service answers one line and closes the connection.
-    while (sent && recvAppend(fd, reply, replyChunk))
+    while (recvAppend(fd, reply, replyChunk))
         continue;
     close(fd);
     while (!reply.empty() && reply.back() == '\n')
         reply.pop_back();
-    return sent && !reply.empty();
+    return !reply.empty();
 }
 
 int sendCommand(const std::string& path, const json& request)
 {
+    const int fd = connectTrusted(path);
+    if (fd < 0)
+        return 2;
     std::string reply;
-    if (!exchange(path, request.dump(), reply)) {
+    if (!exchange(fd, request.dump(), reply)) {
         std::cerr << "pkisim ctl: no service answers on " << path << "\n";
         return 2;
     }
@@ -187,7 +209,10 @@ std::string ctlUsageText()
                        "Sends COMMAND to a running pkisim over its control socket and prints the\n"
                        "JSON reply on one line. Exit status: 0 done, 1 refused, 2 bad usage or no service.\n"
                        "\n"
-                       "  --control PATH  the control socket (default: derived from the request port)\n"
+                       "  --control PATH  the control socket, a path or an @abstract name\n"
+                       "                  (default: " +
+                       std::string(controlNamePrefix) +
+                       "PORT)\n"
                        "  --port N        the request port of the service to reach (default 18080)\n"
                        "\n"
                        "commands:\n";

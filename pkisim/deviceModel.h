@@ -9,7 +9,7 @@
 
 #include "cryptoHandles.h"
 #include "cryptoKeys.h"
-#include "simServer.h"
+#include "simTypes.h"
 
 namespace pkisim {
 

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "deviceModel.h"
-#include "simServer.h"
+#include "simTypes.h"
 
 namespace pkisim {
 // Simulated devices, thread-safe. Two by default: "SIM-RSA-01" (RSA-2048) and

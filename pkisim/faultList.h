@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "simServer.h"
+#include "simTypes.h"
 
 namespace pkisim {
 

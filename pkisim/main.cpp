@@ -29,10 +29,11 @@ sigset_t stopSignals()
     return signals;
 }
 
-void announce(const pkisim::server& service, const pkisim::options& opts)
+void announce(const pkisim::server& service)
 {
+    const std::string control = service.controlPath();
     std::printf("pkisim: listening on 127.0.0.1:%u (requests) and 127.0.0.1:%u (notifications), control %s\n",
-                service.port(), service.notifyPort(), opts.controlPath.empty() ? "off" : opts.controlPath.c_str());
+                service.port(), service.notifyPort(), control.empty() ? "off" : control.c_str());
     std::fflush(stdout);
 }
 
@@ -42,7 +43,7 @@ int serve(const pkisim::commandLine& line)
     std::signal(SIGPIPE, SIG_IGN); // a reader of our output that went away is no reason to die
     pkisim::server service(line.opts);
     service.start();
-    announce(service, line.opts);
+    announce(service);
     pkisim::notifyServiceManager("READY=1\nMAINPID=" + std::to_string(getpid()));
     int received = 0;
     sigwait(&signals, &received);

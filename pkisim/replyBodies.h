@@ -8,7 +8,7 @@
 #include <nlohmann/json.hpp>
 
 #include "deviceRequest.h"
-#include "simServer.h"
+#include "simTypes.h"
 
 namespace pkisim {
 

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "rpcCodec.h"
-#include "simServer.h"
+#include "simTypes.h"
 
 namespace pkisim {
 

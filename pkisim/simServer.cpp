@@ -101,7 +101,8 @@ struct server::impl {
     rpcDispatcher dispatcher;
     httpServer http;
     std::unique_ptr<controlChannel> control;
-    std::mutex lifecycle; // start() and stop()
+    std::string controlName; // set by listen() under `lifecycle`
+    std::mutex lifecycle;    // start() and stop()
     std::atomic<bool> isRunning{false};
     // The ports bound by the first start (the notification port is kept in
     // settings, which login reports); later starts bind them again, so that
@@ -116,9 +117,10 @@ void server::impl::listen()
     try {
         requestPort = http.listen(requestPort);
         settings.notifyPort = http.listen(settings.notifyPort);
-        if (!opts.controlPath.empty())
+        controlName = opts.defaultControl ? defaultControlPath(requestPort) : opts.controlPath;
+        if (!controlName.empty())
             control = std::make_unique<controlChannel>(
-                opts.controlPath, [this](const std::string& line) { return runControlCommand(owner, line); });
+                controlName, [this](const std::string& line) { return runControlCommand(owner, line); });
     } catch (...) {
         shutDown();
         throw;
@@ -171,6 +173,12 @@ uint16_t server::port() const
 uint16_t server::notifyPort() const
 {
     return d->settings.notifyPort;
+}
+
+std::string server::controlPath() const
+{
+    std::lock_guard<std::mutex> hold(d->lifecycle);
+    return d->controlName;
 }
 
 std::vector<deviceSpec> server::devices() const

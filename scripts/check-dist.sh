@@ -3,7 +3,9 @@
 # warnings; the tree installed into a temporary prefix works (programs built
 # against it with pkg-config and find_package run against its pkisim, and so
 # does its tessera command); the Debian packages are built, listed, checked
-# by lintian and work once unpacked; the library's ABI matches the committed
+# one by one (scripts/check-package.sh) and by lintian (no warnings), the
+# maintainer scripts of tessera-tools do their work on the unpacked tree, and
+# the packages work once unpacked; the library's ABI matches the committed
 # baseline. CI runs it after scripts/test.sh, on that build.
 #
 # usage: scripts/check-dist.sh [BUILD_DIR]      (default: build)
@@ -29,19 +31,18 @@ say "Debian packages"
 (cd "$build" && cpack -G DEB -B "$work/packages" >/dev/null)
 for deb in "$work"/packages/*.deb; do
     say "$(basename "$deb")"
-    dpkg-deb --field "$deb" Package Version Architecture Section Multi-Arch Depends
+    dpkg-deb --field "$deb" Package Version Architecture Section Multi-Arch Installed-Size Depends
     dpkg-deb --contents "$deb" | awk '{ print "  " $6 ($7 ? " " $7 " " $8 : "") }'
     dpkg-deb --extract "$deb" "$work/root"
+    ./scripts/check-package.sh "$deb"
 done
 say "lintian"
-# CPack calls ldconfig in postinst and postrm, besides the ldconfig trigger
-# that the library's package has: a harmless repetition. Any other warning
-# or error fails.
-lintian --fail-on error,warning --suppress-tags maintscript-calls-ldconfig --display-info \
-    "$work"/packages/*.deb
+lintian --fail-on error,warning --display-info "$work"/packages/*.deb
 echo "lintian: no errors or warnings"
+say "tessera-tools: its maintainer scripts on the unpacked tree"
+./scripts/check-tools-scripts.sh "$work"/packages/tessera-tools_*.deb "$work/root"
 say "The unpacked packages"
-./scripts/isolated.sh ./scripts/check-install.sh "$work/root/usr"
+./scripts/isolated.sh ./scripts/check-install.sh "$work/root/usr" "$work/root"
 
 say "ABI"
 ./scripts/abi-check.sh "$build"

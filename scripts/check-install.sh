@@ -4,11 +4,19 @@
 # those programs and the installed tessera command against it. Binds
 # 127.0.0.1:18080, so run it inside scripts/isolated.sh.
 #
-# usage: scripts/check-install.sh PREFIX     (the tree's prefix: DIR or ROOT/usr)
+# usage: scripts/check-install.sh PREFIX [ROOT]
+#   PREFIX  the tree's prefix: DIR, or ROOT/usr for unpacked packages
+#   ROOT    the folder that stands for / (packages name their files in /usr)
 set -eu
 cd "$(dirname "$0")/.."
 . ./scripts/pkisim-background.sh
-prefix=$(cd "${1:?usage: $0 PREFIX}" && pwd)
+prefix=$(cd "${1:?usage: $0 PREFIX [ROOT]}" && pwd)
+if [ -n "${2:-}" ]; then
+    # pkg-config puts ROOT before the file's folders, and so must not leave
+    # out /usr/include and the like as the system's own.
+    export PKG_CONFIG_SYSROOT_DIR PKG_CONFIG_ALLOW_SYSTEM_CFLAGS=1 PKG_CONFIG_ALLOW_SYSTEM_LIBS=1
+    PKG_CONFIG_SYSROOT_DIR=$(cd "$2" && pwd)
+fi
 work=$(mktemp -d /tmp/tessera-install-check.XXXXXX)
 trap 'stop_pkisim; rm -rf "$work"' EXIT INT TERM
 
