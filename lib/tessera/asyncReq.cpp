@@ -124,13 +124,15 @@ int32_t asyncRequests::pushReq(int service, void* param, const vpkiReq* req)
 }
 
 // A failed request reaches the callback with the response as constructed,
-// and with the reason set for agentLastError on this thread.
+// and with the reason set for agentLastError on this thread; a request that
+// succeeded with VPKI_OK there, whatever the one before left.
 void asyncRequests::performRequest(const requestPool::msg& m)
 {
     vpkiResp resp;
     if (sending) {
         borrowedRequest call(*m.req);
-        sendRequest(requests, m.type, call.rec, resp);
+        if (sendRequest(requests, m.type, call.rec, resp))
+            clearLastError();
     } else {
         setLastError(VPKI_ERR_INTERRUPTED, "the agent was released before the request was sent");
     }

@@ -120,6 +120,8 @@ TEST_F(async, eachRequestIsCopiedAtOnceAndAnsweredOnceInOrderByItsId)
         EXPECT_EQ(answers[i].param, &params[i]);
         EXPECT_EQ(answers[i].service, i == 5 ? unknownService : DEVSERVICE);
         EXPECT_EQ(answers[i].extend, i == 5 ? 0 : i) << "the answer to its own request";
+        EXPECT_EQ(answers[i].lastError, i == 5 ? VPKI_ERR_BAD_ARGUMENT : VPKI_OK)
+            << "the reason of this request's outcome, not of the one before";
         if (i > 0) {
             EXPECT_GT(ids[i], ids[i - 1]);
         }
