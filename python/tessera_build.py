@@ -40,6 +40,16 @@ def _header_text(include_dir: str) -> str:
     raise RuntimeError("tessera.h not found: install libtessera-dev or set TESSERA_INCLUDE_DIR")
 
 
+def header_version() -> str:
+    """The interface version the header states, as "major.minor.patch"."""
+    header = _header_text(_include_dir())
+    parts = [re.search(rf"^#define TESSERA_VERSION_{part} (\d+)", header, re.MULTILINE)
+             for part in ("MAJOR", "MINOR", "PATCH")]
+    if not all(parts):
+        raise RuntimeError("tessera.h states no version")
+    return ".".join(match.group(1) for match in parts if match)
+
+
 def _error_constants(header: str) -> str:
     names = re.findall(r"^#define (VPKI_(?:OK|ERR_\w+))\s+\d+", header, re.MULTILINE)
     if not names:
@@ -134,6 +144,7 @@ def _builder() -> FFI:
         libraries=["tessera"],
         include_dirs=[include_dir] if include_dir else [],
         library_dirs=[library_dir] if library_dir else [],
+        extra_link_args=["-Wl,-z,relro,-z,now"],
     )
     return builder
 
