@@ -31,7 +31,8 @@ endforeach()
 add_custom_target(tessera_man ALL DEPENDS ${_built})
 
 foreach(_function createAgent loginAgent logoutAgent reqSync reqAsync releaseAgent rsaSignData eccSignData
-                  agentLastError agentLastErrorText agentErrorString setAgentLogger setAgentMaxConnections)
+                  agentLastError agentLastErrorText agentErrorString setAgentLogger setAgentMaxConnections
+                  vpkiReqNew vpkiReqFree vpkiReqSetBody vpkiRespNew vpkiRespFree vpkiRespText tesseraVersion)
   file(CREATE_LINK libtessera.3.gz ${PROJECT_BINARY_DIR}/man/${_function}.3.gz SYMBOLIC)
   install(FILES ${PROJECT_BINARY_DIR}/man/${_function}.3.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man3
     COMPONENT development)

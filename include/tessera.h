@@ -45,11 +45,17 @@
 
 /** Version of this interface. */
 #define TESSERA_VERSION_MAJOR 0
-#define TESSERA_VERSION_MINOR 2
+#define TESSERA_VERSION_MINOR 3
 #define TESSERA_VERSION_PATCH 0
 
 /** Capacity of the text field of vpkiReq and vpkiResp, terminating zero included. */
 #define VPKI_JSON_CAPACITY 8192
+
+/**
+ * Longest text vpkiReqSetBody puts in a request's body: 256 MiB, as much as
+ * the library accepts in a reply.
+ */
+#define VPKI_REQUEST_BODY_MAX ((size_t)256 * 1024 * 1024)
 
 /** Results of rsaSignData and eccSignData. */
 #define VPKI_SIGN_OK 0u
@@ -228,8 +234,9 @@ typedef struct vpkiAsyncRequest {
  * Request record, filled by the application. The text in jsonBody is sent when
  * its first byte is not 0; otherwise the content of body up to its first zero
  * byte. reqid is for the application's own use; the library never reads it.
- * C++ gives every record a body buffer; a C caller zeroes the record (body
- * null) and uses jsonBody alone.
+ * C++ gives every record a body buffer; a C caller either zeroes the record
+ * (body null) and uses jsonBody alone, or takes a record with a body buffer
+ * from vpkiReqNew and fills it with vpkiReqSetBody.
  */
 typedef struct vpkiReq {
     int32_t reqid;
@@ -257,7 +264,9 @@ typedef struct vpkiReq {
  * Response record, filled by the library. jsonBody holds the first 8191
  * characters of the response text; body, when the record has one, holds the
  * whole text and a zero byte (body->getSize() is the text length + 1). A
- * record whose body is null (a zeroed C record) gets jsonBody alone.
+ * record whose body is null (a zeroed C record) gets jsonBody alone. A C
+ * caller takes a record with a body buffer from vpkiRespNew and reads the
+ * whole text with vpkiRespText.
  */
 typedef struct vpkiResp {
     int32_t respid;
@@ -566,12 +575,131 @@ TESSERA_API const char* agentErrorString(int code);
 TESSERA_API bool setAgentMaxConnections(int n);
 
 /**
+ * vpkiReqNew - make a request record as C++'s constructor does: every number
+ * 0, jsonBody empty, and an empty body buffer for vpkiReqSetBody. It serves
+ * reqSync and reqAsync like any other record.
+ *
+ * @return the record, to be freed with vpkiReqFree; null when memory runs
+ * out (VPKI_ERR_NO_RESOURCES).
+ *
+ * @par Thread-safety
+ * safe from any thread, at any time, also before createAgent.
+ * @par Callbacks
+ * may be called from any callback, the log callback included.
+ */
+TESSERA_API vpkiReq* vpkiReqNew(void);
+
+/**
+ * vpkiReqFree - free a record of vpkiReqNew and its body buffer.
+ *
+ * @param req the record, or null (nothing is done).
+ *
+ * Returns nothing; it cannot fail.
+ *
+ * @par Thread-safety
+ * safe from any thread; not while a call of this interface uses the record.
+ * @par Callbacks
+ * may be called from any callback, the log callback included.
+ */
+TESSERA_API void vpkiReqFree(vpkiReq* req);
+
+/**
+ * vpkiReqSetBody - put a text of any length in a request: copies it into the
+ * record's body buffer and clears jsonBody, so that the body is what
+ * reqSync and reqAsync send.
+ *
+ * @param req    a record with a body buffer (from vpkiReqNew, or C++'s).
+ * @param text   the text; may be null when length is 0.
+ * @param length its number of bytes, at most VPKI_REQUEST_BODY_MAX; the text
+ *               needs no terminating zero and may hold none.
+ *
+ * @return true when the record holds the text. False, with the record
+ * unchanged, for a null record, a null text of non-zero length, a record
+ * without a body buffer (a zeroed C record), a text holding a zero byte (it
+ * would be cut there when sent) or one that is too long
+ * (VPKI_ERR_BAD_ARGUMENT), and when memory runs out (VPKI_ERR_NO_RESOURCES).
+ *
+ * @par Thread-safety
+ * safe from any thread; not while another thread uses the record.
+ * @par Callbacks
+ * may be called from any callback, the log callback included.
+ */
+TESSERA_API bool vpkiReqSetBody(vpkiReq* req, const char* text, size_t length);
+
+/**
+ * vpkiRespNew - make a response record as C++'s constructor does: every
+ * number 0, jsonBody empty, and an empty body buffer that reqSync fills with
+ * the whole answer.
+ *
+ * @return the record, to be freed with vpkiRespFree; null when memory runs
+ * out (VPKI_ERR_NO_RESOURCES).
+ *
+ * @par Thread-safety
+ * safe from any thread, at any time, also before createAgent.
+ * @par Callbacks
+ * may be called from any callback, the log callback included.
+ */
+TESSERA_API vpkiResp* vpkiRespNew(void);
+
+/**
+ * vpkiRespFree - free a record of vpkiRespNew and its body buffer.
+ *
+ * @param resp the record, or null (nothing is done).
+ *
+ * Returns nothing; it cannot fail.
+ *
+ * @par Thread-safety
+ * safe from any thread; not while a call of this interface uses the record.
+ * @par Callbacks
+ * may be called from any callback, the log callback included.
+ */
+TESSERA_API void vpkiRespFree(vpkiResp* resp);
+
+/**
+ * vpkiRespText - the whole text of a response: the body's when the record
+ * has a body holding one, else jsonBody (of a zeroed C record, or of a
+ * record not filled yet).
+ *
+ * @param resp   the record; any record, also the one a callback receives.
+ * @param length where the text's length is stored (the trailing zero not
+ *               counted), or null.
+ *
+ * @return the text, zero-terminated, valid while the record is unchanged;
+ * null for a null record (VPKI_ERR_BAD_ARGUMENT, length untouched).
+ *
+ * @par Thread-safety
+ * safe from any thread; not while another thread fills the record.
+ * @par Callbacks
+ * may be called from any callback, the log callback included.
+ */
+TESSERA_API const char* vpkiRespText(const vpkiResp* resp, size_t* length);
+
+/**
+ * tesseraVersion - the version of the library that is loaded, which may be
+ * newer than the TESSERA_VERSION_ macros the application was compiled with.
+ *
+ * @param major where the major number is stored, or null.
+ * @param minor where the minor number is stored, or null.
+ * @param patch where the patch number is stored, or null.
+ *
+ * @return the version as text, "MAJOR.MINOR.PATCH" in decimal, valid as
+ * long as the library is loaded. It cannot fail.
+ *
+ * @par Thread-safety
+ * safe from any thread, at any time, also before createAgent.
+ * @par Callbacks
+ * may be called from any callback, the log callback included.
+ */
+TESSERA_API const char* tesseraVersion(int* major, int* minor, int* patch);
+
+/**
  * Log callback: one line of text per event, without a line end. param is the
  * param given to setAgentLogger. Called on whichever thread the event happens
  * on (application threads, the worker, the notification thread), possibly in
  * the middle of an exchange; it must return quickly and must not call this
  * interface: there every function fails at once, changing nothing
- * (VPKI_ERR_IN_CALLBACK), but for the three that read the last error.
+ * (VPKI_ERR_IN_CALLBACK), but for the three that read the last error and
+ * those of the records and the version, which touch no agent.
  */
 typedef void (*agentLogFunc)(const char* line, void* param);
 

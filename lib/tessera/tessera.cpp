@@ -6,6 +6,8 @@
 #include "agentOwner.h"
 #include "callbackScope.h"
 #include "lastError.h"
+#include "records.h"
+#include "version.h"
 
 namespace {
 
@@ -23,6 +25,21 @@ Result guarded(const char* function, allowed where, Result failed, Operation ope
     vant::clearLastError();
     try {
         return operation(vant::theAgent());
+    } catch (...) {
+        vant::setLastErrorFromException();
+        return failed;
+    }
+}
+
+// The functions on records and the version touch no agent: they may be
+// called anywhere, the log callback included, where the log's own guard
+// keeps the outer call's last error.
+template <class Result, class Operation>
+Result withoutAgent(Result failed, Operation operation)
+{
+    vant::clearLastError();
+    try {
+        return operation();
     } catch (...) {
         vant::setLastErrorFromException();
         return failed;
@@ -95,6 +112,44 @@ bool setAgentMaxConnections(int n)
 {
     return guarded("setAgentMaxConnections", allowed::outsideTheLogCallback, false,
                    [&](vant::agent& a) { return a.setMaxConnections(n); });
+}
+
+vpkiReq* vpkiReqNew(void)
+{
+    return withoutAgent(static_cast<vpkiReq*>(nullptr), [] { return vant::newRequestRecord(); });
+}
+
+void vpkiReqFree(vpkiReq* req)
+{
+    vant::clearLastError();
+    vant::freeRequestRecord(req);
+}
+
+bool vpkiReqSetBody(vpkiReq* req, const char* text, size_t length)
+{
+    return withoutAgent(false, [&] { return vant::setRequestBody(req, text, length); });
+}
+
+vpkiResp* vpkiRespNew(void)
+{
+    return withoutAgent(static_cast<vpkiResp*>(nullptr), [] { return vant::newResponseRecord(); });
+}
+
+void vpkiRespFree(vpkiResp* resp)
+{
+    vant::clearLastError();
+    vant::freeResponseRecord(resp);
+}
+
+const char* vpkiRespText(const vpkiResp* resp, size_t* length)
+{
+    return withoutAgent(static_cast<const char*>(nullptr), [&] { return vant::responseText(resp, length); });
+}
+
+const char* tesseraVersion(int* major, int* minor, int* patch)
+{
+    vant::clearLastError();
+    return vant::libraryVersion(major, minor, patch);
 }
 
 // Outside the guard: it cannot fail, and leaves the last error as it is.

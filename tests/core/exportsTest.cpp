@@ -45,6 +45,13 @@ TEST(exports, onlyTheApiFunctionsAreDefinedEachInItsVersionNode)
         "agentErrorString@@TESSERA_0.2",
         "setAgentLogger@@TESSERA_0.2",
         "setAgentMaxConnections@@TESSERA_0.3",
+        "vpkiReqNew@@TESSERA_0.3",
+        "vpkiReqFree@@TESSERA_0.3",
+        "vpkiReqSetBody@@TESSERA_0.3",
+        "vpkiRespNew@@TESSERA_0.3",
+        "vpkiRespFree@@TESSERA_0.3",
+        "vpkiRespText@@TESSERA_0.3",
+        "tesseraVersion@@TESSERA_0.3",
     };
     EXPECT_EQ(symbols, api);
 }
