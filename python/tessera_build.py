@@ -62,9 +62,6 @@ CDEF = """
 #define VPKI_SIGN_OK ...
 #define VPKI_ECC_SIGNATURE_SIZE ...
 #define VPKI_RSA_SIGNATURE_MAX ...
-#define TESSERA_VERSION_MAJOR ...
-#define TESSERA_VERSION_MINOR ...
-#define TESSERA_VERSION_PATCH ...
 
 typedef struct vpkiByteArray { char* data; int64_t size; ...; } vpkiByteArray;
 typedef struct vpkiAsyncRequest { int32_t reqid; int32_t msgType; ...; } vpkiAsyncRequest;
@@ -95,6 +92,13 @@ int agentLastError(void);
 const char* agentLastErrorText(void);
 const char* agentErrorString(int code);
 bool setAgentMaxConnections(int n);
+vpkiReq* vpkiReqNew(void);
+void vpkiReqFree(vpkiReq* req);
+bool vpkiReqSetBody(vpkiReq* req, const char* text, size_t length);
+vpkiResp* vpkiRespNew(void);
+void vpkiRespFree(vpkiResp* resp);
+const char* vpkiRespText(const vpkiResp* resp, size_t* length);
+const char* tesseraVersion(int* major, int* minor, int* patch);
 
 struct tesseraPyMethod { int service; const char* serviceName; const char* name; int msgType; };
 struct tesseraPyNotification { const char* name; int msgType; const char* contractName; const char* meaning; };

@@ -24,8 +24,11 @@ globals().update({cls.__name__: cls for cls in _errors.BY_CODE.values()})
 
 
 def version() -> Tuple[int, int, int]:
-    """The library's version as (major, minor, patch)."""
-    return (_lib.TESSERA_VERSION_MAJOR, _lib.TESSERA_VERSION_MINOR, _lib.TESSERA_VERSION_PATCH)
+    """The version of the loaded library (tesseraVersion) as (major, minor,
+    patch)."""
+    numbers = _ffi.new("int[3]")
+    _lib.tesseraVersion(numbers, numbers + 1, numbers + 2)
+    return (numbers[0], numbers[1], numbers[2])
 
 
 __all__ = [

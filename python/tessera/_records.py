@@ -6,6 +6,7 @@ from __future__ import annotations
 from typing import Any, Tuple, Type, TypeVar
 
 from ._native import ffi, lib
+from .errors import last_error
 from .reply import Event, Reply, event_type
 
 R = TypeVar("R", bound=Reply)
@@ -22,38 +23,35 @@ def _check_int(name: str, value: object, bounds: Tuple[int, int]) -> int:
 
 
 class Request:
-    """A vpkiReq holding the message type, version, extend and body; the
-    record and the body buffer live as long as this object."""
+    """A request record of the library (vpkiReqNew) holding the message
+    type, version, extend and body; freed with this object."""
 
-    __slots__ = ("record", "_keep")
+    __slots__ = ("record",)
 
     def __init__(self, msg_type: int, body: bytes, version: int, extend: int) -> None:
-        self.record = ffi.new("vpkiReq*")
-        self.record.msgType = msg_type
-        self.record.version = _check_int("version", version, _INT32)
-        self.record.extend = _check_int("extend", extend, _INT64)
-        self._keep: Any = None
-        if len(body) < lib.VPKI_JSON_CAPACITY:
-            ffi.memmove(self.record.jsonBody, body, len(body))
-        else:
-            # Longer texts go in the record's byte buffer, which the library
-            # only reads; a zero byte follows the content as it expects.
-            data = ffi.new("char[]", body)
-            array = ffi.new("vpkiByteArray*", {"data": data, "size": len(body)})
-            self.record.body = array
-            self._keep = (data, array)
+        record = lib.vpkiReqNew()
+        if record == ffi.NULL:
+            raise last_error()
+        self.record = ffi.gc(record, lib.vpkiReqFree)
+        record.msgType = msg_type
+        record.version = _check_int("version", version, _INT32)
+        record.extend = _check_int("extend", extend, _INT64)
+        if body and not lib.vpkiReqSetBody(record, body, len(body)):
+            raise last_error()
 
 
 def new_response() -> Any:
-    """A zeroed vpkiResp for reqSync."""
-    return ffi.new("vpkiResp*")
+    """A response record of the library (vpkiRespNew), which takes replies
+    of any length; freed with the returned object."""
+    record = lib.vpkiRespNew()
+    if record == ffi.NULL:
+        raise last_error()
+    return ffi.gc(record, lib.vpkiRespFree)
 
 
 def _body(resp: Any) -> bytes:
-    array = resp.body
-    if array != ffi.NULL and array.data != ffi.NULL and array.size > 0:
-        return ffi.unpack(array.data, array.size - 1)
-    return ffi.string(resp.jsonBody)
+    length = ffi.new("size_t*")
+    return ffi.unpack(lib.vpkiRespText(resp, length), length[0])
 
 
 def read_reply(resp: Any, cls: Type[R] = Reply) -> R:  # type: ignore[assignment]
