@@ -24,10 +24,10 @@ def body_bytes(body: Body) -> bytes:
     """The request body as bytes: dicts and lists as JSON, text as UTF-8."""
     if body is None:
         data = b""
-    elif isinstance(body, (dict, list)) or isinstance(body, Mapping):
-        data = json.dumps(body, separators=(",", ":"), ensure_ascii=False).encode("utf-8")
     elif isinstance(body, str):
         data = body.encode("utf-8")
+    elif isinstance(body, (dict, list)) or isinstance(body, Mapping):
+        data = json.dumps(body, separators=(",", ":"), ensure_ascii=False).encode("utf-8")
     elif isinstance(body, (bytes, bytearray, memoryview)):
         data = bytes(body)
     else:

@@ -73,9 +73,20 @@ def methods(service: Union["Service", int]) -> List[Method]:
     return [m for _, m in _METHODS if m.service == number]
 
 
+# (Service member, method name) -> (service number, message type): the
+# common case, a name given with a Service member, in one look-up.
+_NAMED: Dict[Tuple[object, str], Tuple[int, int]] = {
+    (Service(m.service), m.name): (m.service, m.msg_type) for _, m in _METHODS if m.msg_type is not None
+}
+
+
 def resolve(service: object, method: object) -> Tuple[int, int]:
     """The service number and message type a request names; ValueError when
     the catalogue does not list the method as selectable for that service."""
+    if type(service) is Service and type(method) is str:
+        found = _NAMED.get((service, method))
+        if found is not None:
+            return found
     if isinstance(service, bool) or not isinstance(service, int):
         raise TypeError(f"service must be a tessera.Service, not {type(service).__name__}")
     try:

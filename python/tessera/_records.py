@@ -15,6 +15,8 @@ _INT64 = (-(2**63), 2**63 - 1)
 
 
 def _check_int(name: str, value: object, bounds: Tuple[int, int]) -> int:
+    if type(value) is int and bounds[0] <= value <= bounds[1]:
+        return value
     if isinstance(value, bool) or not isinstance(value, int):
         raise TypeError(f"{name} must be an int, not {type(value).__name__}")
     if not bounds[0] <= value <= bounds[1]:

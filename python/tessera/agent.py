@@ -3,6 +3,7 @@
 from __future__ import annotations
 
 import asyncio
+import atexit
 import concurrent.futures
 import threading
 from typing import Any, Callable, Optional, Union
@@ -42,21 +43,28 @@ class Agent:
                 _dispatch.install(None)
                 raise last_error()
             self._dispatcher: Optional[_dispatch.Dispatcher] = dispatcher
+            self._releasing = False
             _live = self
 
     # Lifetime
 
     def close(self) -> None:
         """Releases the agent (releaseAgent): queued requests fail with
-        Interrupted, event streams end. Closing again does nothing."""
+        Interrupted, event streams end. Closing again does nothing. Raises
+        InCallback inside on_event, where the library cannot release."""
         global _live
         with _live_lock:
             dispatcher = self._dispatcher
-            if dispatcher is None:
+            if dispatcher is None or self._releasing:
                 return
-            lib.releaseAgent()
-            if lib.agentLastError() == lib.VPKI_ERR_IN_CALLBACK:
-                raise last_error()
+            self._releasing = True
+        # Without the lock: the callbacks that releaseAgent waits for may
+        # take it (on_event closing the agent, say).
+        lib.releaseAgent()
+        if lib.agentLastError() == lib.VPKI_ERR_IN_CALLBACK:
+            self._releasing = False
+            raise last_error()
+        with _live_lock:
             self._dispatcher = None
             _dispatch.install(None)
             _live = None
@@ -187,6 +195,15 @@ class Agent:
         """An async iterator over the events arriving from now on, for the
         running loop; it ends when the agent closes."""
         return AsyncEventStream(self._open())
+
+
+@atexit.register
+def _close_at_exit() -> None:
+    # The library's threads must not call into an interpreter that is
+    # finalizing: the agent is released while Python still runs.
+    agent = _live
+    if agent is not None:
+        agent.close()
 
 
 def _prepare(service: Service, method: Method, body: Body, version: int, extend: int) -> "tuple[int, Request]":

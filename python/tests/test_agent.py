@@ -4,6 +4,8 @@ from __future__ import annotations
 
 import gc
 import json
+import subprocess
+import sys
 import weakref
 
 import pytest
@@ -96,3 +98,14 @@ def test_closed_agent_leaves_nothing_alive(sim):
         assert [w() for w in watched] == [None, None, None]
     finally:
         gc.enable()
+
+
+@pytest.mark.parametrize("ending", ["", "agent.request_async(tessera.Service.DEV, 'getDevices')",
+                                    "agent.events(); raise SystemExit(3)"])
+def test_process_ends_promptly_without_close(sim, ending):
+    program = ("import tessera\n"
+               "agent = tessera.Agent(on_event=print)\n"
+               "agent.login('demo', 'demo-app-id', 'demo-token')\n" + ending)
+    done = subprocess.run([sys.executable, "-c", program], timeout=30, capture_output=True, text=True)
+    assert done.returncode == (3 if "SystemExit" in ending else 0), done.stderr
+    assert done.stderr == ""

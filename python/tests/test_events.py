@@ -83,3 +83,18 @@ def test_streams_end_when_the_agent_closes(sim):
 
 def test_stream_with_timeout_ends_without_events(agent):
     assert list(agent.events(timeout=0.05)) == []
+
+
+def test_closing_inside_on_event_is_refused_and_changes_nothing(sim, monkeypatch):
+    hooked, holder = [], []
+    monkeypatch.setattr("sys.unraisablehook", hooked.append)
+    with tessera.Agent(on_event=lambda event: holder[0].close()) as agent:
+        holder.append(agent)
+        agent.login(*DEMO_LOGIN)
+        stream = agent.events(timeout=30)
+        _plug(sim, "SIM-PY-CLOSE")
+        assert len([next(stream), next(stream)]) == 2
+        assert not agent.closed
+        assert agent.request(tessera.Service.DEV, "getDevices").err_code == 0
+    assert [type(h.exc_value) for h in hooked] == [tessera.InCallback, tessera.InCallback]
+    holder.clear()
