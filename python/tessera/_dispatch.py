@@ -28,7 +28,8 @@ class Dispatcher:
         self._tokens = itertools.count(1)
         self._pending: Dict[int, Completion] = {}
         self._sinks: Dict[int, Sink] = {}
-        self._lock = threading.Lock()
+        # Re-entrant: a stream collected while this thread holds it drops its sink.
+        self._lock = threading.RLock()
         self.closed = False
 
     def add_pending(self, completion: Completion) -> int:

@@ -22,7 +22,7 @@ _live: Optional["Agent"] = None
 # The library's setting outlives agents; this mirrors what was last set.
 _max_connections = 1
 
-Method = Union[str, int]
+MethodRef = Union[str, int]
 
 
 class Agent:
@@ -121,7 +121,7 @@ class Agent:
 
     # Requests
 
-    def request(self, service: Service, method: Method, body: Body = None, *, version: int = 1,
+    def request(self, service: Service, method: MethodRef, body: Body = None, *, version: int = 1,
                 extend: int = 0) -> Reply:
         """Sends one request and waits for the answer (reqSync). method is a
         method name of the service or its message type; body a dict or list
@@ -134,7 +134,7 @@ class Agent:
             raise last_error()
         return read_reply(resp)
 
-    def request_async(self, service: Service, method: Method, body: Body = None, *, version: int = 1,
+    def request_async(self, service: Service, method: MethodRef, body: Body = None, *, version: int = 1,
                       extend: int = 0) -> "concurrent.futures.Future[Reply]":
         """Queues one request for the library's worker (reqAsync); the future
         gets the Reply or the Error. Requests are answered in queue order."""
@@ -143,7 +143,7 @@ class Agent:
         self._queue(service, method, body, version, extend, _settle_future(future))
         return future
 
-    async def arequest(self, service: Service, method: Method, body: Body = None, *, version: int = 1,
+    async def arequest(self, service: Service, method: MethodRef, body: Body = None, *, version: int = 1,
                        extend: int = 0) -> Reply:
         """request() for asyncio: queued like request_async, the result is
         handed to the running loop with call_soon_threadsafe."""
@@ -152,7 +152,7 @@ class Agent:
         self._queue(service, method, body, version, extend, _settle_in_loop(loop, future))
         return await future
 
-    def _queue(self, service: Service, method: Method, body: Body, version: int, extend: int,
+    def _queue(self, service: Service, method: MethodRef, body: Body, version: int, extend: int,
                completion: _dispatch.Completion) -> None:
         dispatcher = self._open()
         number, record = _prepare(service, method, body, version, extend)
@@ -206,7 +206,7 @@ def _close_at_exit() -> None:
         agent.close()
 
 
-def _prepare(service: Service, method: Method, body: Body, version: int, extend: int) -> "tuple[int, Request]":
+def _prepare(service: Service, method: MethodRef, body: Body, version: int, extend: int) -> "tuple[int, Request]":
     number, msg_type = resolve(service, method)
     return number, Request(msg_type, body_bytes(body), version, extend)
 

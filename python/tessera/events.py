@@ -53,7 +53,8 @@ class EventStream(Iterator[Event]):
         self.close()
 
 
-def _handing_over(loop: asyncio.AbstractEventLoop, into: "asyncio.Queue[Optional[Event]]") -> Callable[[Optional[Event]], None]:
+def _handing_over(loop: asyncio.AbstractEventLoop,
+                  into: "asyncio.Queue[Optional[Event]]") -> Callable[[Optional[Event]], None]:
     """A sink that hands events to the loop's queue (and holds no reference
     to the stream, which can then be collected while the agent lives)."""
 
