@@ -4,6 +4,7 @@ from __future__ import annotations
 
 import asyncio
 import json
+import threading
 
 import pytest
 
@@ -73,3 +74,17 @@ def test_cancelled_task_leaves_the_loop_sound(agent):
         return task.cancelled(), _echoed(rest)
 
     assert asyncio.run(main()) == (True, 2)
+
+
+def test_a_blocking_request_lets_other_threads_run(agent, sim):
+    sim.ctl("fault", "delay", "--delay-ms", "500", "--method", "vmailPlugin:clear")
+    finished = threading.Event()
+    worker = threading.Thread(target=lambda: (agent.request(VMAIL, "clear"), finished.set()))
+    worker.start()
+    spins = 0
+    while not finished.is_set():
+        spins += 1
+    worker.join()
+    # Were the GIL held through the exchange, this loop could not run until
+    # the reply came.
+    assert spins > 100_000
