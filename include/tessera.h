@@ -76,27 +76,13 @@
  */
 #define VPKI_SIGN_DATA_MAX 720
 
-/**
- * Why a call failed: the codes of agentLastError. Each call of this interface
- * sets the calling thread's code, VPKI_OK when it succeeded.
+/*
+ * Why a call failed: the codes of agentLastError, VPKI_OK and the VPKI_ERR_
+ * constants of enum vpkiError, made from the list VPKI_ERRORS of
+ * tessera_catalogue.h. Each call of this interface sets the calling thread's
+ * code, VPKI_OK when it succeeded, but for those whose entries below say
+ * that they leave it as it is.
  */
-#define VPKI_OK 0                     /**< the call succeeded */
-#define VPKI_ERR_NOT_CREATED 1        /**< no agent: createAgent first (or again after releaseAgent) */
-#define VPKI_ERR_NOT_LOGGED_IN 2      /**< no session: loginAgent first (or again after logoutAgent) */
-#define VPKI_ERR_BAD_ARGUMENT 3       /**< a null, over-long or out-of-range argument */
-#define VPKI_ERR_CANNOT_CONNECT 4     /**< nothing accepts connections on the service's port */
-#define VPKI_ERR_TIMED_OUT 5          /**< the service's reply was not complete in time */
-#define VPKI_ERR_INTERRUPTED 6        /**< releaseAgent or logoutAgent ended the call */
-#define VPKI_ERR_CONNECTION_LOST 7    /**< the service closed or reset the connection mid-exchange */
-#define VPKI_ERR_HTTP_STATUS 8        /**< the service answered with an HTTP status other than 200 */
-#define VPKI_ERR_DAMAGED_REPLY 9      /**< the reply was not a well-formed answer to the request */
-#define VPKI_ERR_SERVICE_EXCEPTION 10 /**< the service answered with an exception */
-#define VPKI_ERR_REPLY_TOO_LARGE 11   /**< the reply exceeded what the library accepts (256 MiB) */
-#define VPKI_ERR_LOGIN_REFUSED 12     /**< the service refused the credentials */
-#define VPKI_ERR_SERVICE_ERROR 13     /**< signing: the service answered with an error result code */
-#define VPKI_ERR_NO_RESOURCES 14      /**< memory or a thread could not be had */
-#define VPKI_ERR_UNTRUSTED_SERVICE 15 /**< the service's port belongs to another ordinary user: nothing was sent */
-#define VPKI_ERR_IN_CALLBACK 16       /**< the call is not allowed inside this callback: nothing was done */
 
 /** Target service of reqSync and reqAsync. */
 enum PKI_SERVICE {
@@ -594,7 +580,7 @@ TESSERA_API vpkiReq* vpkiReqNew(void);
  *
  * @param req the record, or null (nothing is done).
  *
- * Returns nothing; it cannot fail.
+ * Returns nothing; it cannot fail and leaves the last error as it is.
  *
  * @par Thread-safety
  * safe from any thread; not while a call of this interface uses the record.
@@ -646,7 +632,7 @@ TESSERA_API vpkiResp* vpkiRespNew(void);
  *
  * @param resp the record, or null (nothing is done).
  *
- * Returns nothing; it cannot fail.
+ * Returns nothing; it cannot fail and leaves the last error as it is.
  *
  * @par Thread-safety
  * safe from any thread; not while a call of this interface uses the record.
@@ -665,7 +651,9 @@ TESSERA_API void vpkiRespFree(vpkiResp* resp);
  *               counted), or null.
  *
  * @return the text, zero-terminated, valid while the record is unchanged;
- * null for a null record (VPKI_ERR_BAD_ARGUMENT, length untouched).
+ * null for a null record (VPKI_ERR_BAD_ARGUMENT, length untouched). A text
+ * returned leaves the last error as it is: a response callback may read its
+ * record and still ask why its request failed.
  *
  * @par Thread-safety
  * safe from any thread; not while another thread fills the record.
@@ -683,7 +671,8 @@ TESSERA_API const char* vpkiRespText(const vpkiResp* resp, size_t* length);
  * @param patch where the patch number is stored, or null.
  *
  * @return the version as text, "MAJOR.MINOR.PATCH" in decimal, valid as
- * long as the library is loaded. It cannot fail.
+ * long as the library is loaded. It cannot fail and leaves the last error as
+ * it is.
  *
  * @par Thread-safety
  * safe from any thread, at any time, also before createAgent.

@@ -1,7 +1,7 @@
 /*
  * tessera_catalogue.h - the methods of the PKI service's request services,
- * the result codes the library acts on and the notification types, as named
- * constants. tessera.h includes it.
+ * the result codes the library acts on, the notification types and the
+ * library's own failure codes, as named constants. tessera.h includes it.
  *
  *   req.msgType = VPKI_DEV_getDevices;        with reqSync(DEVSERVICE, ...)
  *   if (resp.errCode == VPKI_RESULT_OK) ...
@@ -9,7 +9,8 @@
  *
  * Everything here comes from the lists below (X-macros: each list applies the
  * macros it is given to every entry), which are the one place where a method,
- * its message type, a result code or a notification type is written down.
+ * its message type, a result code, a notification type or a failure code is
+ * written down.
  * A list may also be expanded by an application, e.g. to name the methods in
  * its own log lines.
  */
@@ -136,11 +137,54 @@
     X(DEVICE_MODIFIED, 0x0FFF0003, enMsg_NotifyerDevModify, "a device changed, e.g. its label") \
     X(SESSION_CLOSED, 0x0FFF0004, enMsg_NotifyerSessionClose, "the service closed the session")
 
+/*
+ * Why a call of the interface failed: the codes of agentLastError, in code
+ * order. An entry is X(NAME, code, text); text is what agentErrorString
+ * says of the code. Codes are never renumbered: applications compile them
+ * in.
+ */
+#define VPKI_ERRORS(X)                                                          \
+    /* the call succeeded */                                                    \
+    X(VPKI_OK, 0, "success")                                                    \
+    /* no agent: createAgent first (or again after releaseAgent) */             \
+    X(VPKI_ERR_NOT_CREATED, 1, "agent not created")                             \
+    /* no session: loginAgent first (or again after logoutAgent) */             \
+    X(VPKI_ERR_NOT_LOGGED_IN, 2, "not logged in")                               \
+    /* a null, over-long or out-of-range argument */                            \
+    X(VPKI_ERR_BAD_ARGUMENT, 3, "bad argument")                                 \
+    /* nothing accepts connections on the service's port */                     \
+    X(VPKI_ERR_CANNOT_CONNECT, 4, "cannot connect")                             \
+    /* the service's reply was not complete in time */                          \
+    X(VPKI_ERR_TIMED_OUT, 5, "timed out")                                       \
+    /* releaseAgent or logoutAgent ended the call */                            \
+    X(VPKI_ERR_INTERRUPTED, 6, "interrupted")                                   \
+    /* the service closed or reset the connection mid-exchange */               \
+    X(VPKI_ERR_CONNECTION_LOST, 7, "connection lost")                           \
+    /* the service answered with an HTTP status other than 200 */               \
+    X(VPKI_ERR_HTTP_STATUS, 8, "HTTP status")                                   \
+    /* the reply was not a well-formed answer to the request */                 \
+    X(VPKI_ERR_DAMAGED_REPLY, 9, "damaged reply")                               \
+    /* the service answered with an exception */                                \
+    X(VPKI_ERR_SERVICE_EXCEPTION, 10, "service exception")                      \
+    /* the reply exceeded what the library accepts (256 MiB) */                 \
+    X(VPKI_ERR_REPLY_TOO_LARGE, 11, "reply too large")                          \
+    /* the service refused the credentials */                                   \
+    X(VPKI_ERR_LOGIN_REFUSED, 12, "login refused")                              \
+    /* signing: the service answered with an error result code */               \
+    X(VPKI_ERR_SERVICE_ERROR, 13, "service error")                              \
+    /* memory or a thread could not be had */                                   \
+    X(VPKI_ERR_NO_RESOURCES, 14, "out of resources")                            \
+    /* the service's port belongs to another ordinary user: nothing was sent */ \
+    X(VPKI_ERR_UNTRUSTED_SERVICE, 15, "untrusted service")                      \
+    /* the call is not allowed inside this callback: nothing was done */        \
+    X(VPKI_ERR_IN_CALLBACK, 16, "not allowed in a callback")
+
 /* The constants, made from the lists. */
 #define VPKI_CATALOGUE_MSGTYPE(service, method, msgType) VPKI_##service##_##method = msgType,
 #define VPKI_CATALOGUE_NO_MSGTYPE(service, method)
 #define VPKI_CATALOGUE_RESULT(name, code, meaning) VPKI_RESULT_##name = code,
 #define VPKI_CATALOGUE_NOTIFY(name, msgType, contractName, meaning) VPKI_NOTIFY_##name = msgType,
+#define VPKI_CATALOGUE_ERROR(name, code, text) name = code,
 
 /* Message types, VPKI_<SERVICE>_<method>: VPKI_ENROLL_genKeypair, VPKI_DEV_getDevices, ... */
 enum vpkiEnrollMsgType { VPKI_METHODS_ENROLL(VPKI_CATALOGUE_MSGTYPE, VPKI_CATALOGUE_NO_MSGTYPE) };
@@ -154,6 +198,10 @@ enum vpkiResult { VPKI_RESULTS(VPKI_CATALOGUE_RESULT) };
 /* Notification types, VPKI_NOTIFY_<NAME>: VPKI_NOTIFY_DEVICE_INSERTED, ... */
 enum vpkiNotifyType { VPKI_NOTIFICATIONS(VPKI_CATALOGUE_NOTIFY) };
 
+/* Codes of agentLastError: VPKI_OK, VPKI_ERR_NOT_CREATED, ... */
+enum vpkiError { VPKI_ERRORS(VPKI_CATALOGUE_ERROR) };
+
+#undef VPKI_CATALOGUE_ERROR
 #undef VPKI_CATALOGUE_MSGTYPE
 #undef VPKI_CATALOGUE_NO_MSGTYPE
 #undef VPKI_CATALOGUE_RESULT

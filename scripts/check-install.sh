@@ -16,13 +16,18 @@ say() { printf '== %s\n' "$*"; }
 programs=""
 
 # A program compiled with `pkg-config --cflags --libs tessera`; the run path
-# lets it find the library without ldconfig.
-# usage: consumer_pkgconfig COMPILER SOURCE     (COMPILER c++, or cc for C)
-consumer_pkgconfig() {
+# lets it find the library without ldconfig. Sets $out to the program.
+# usage: build_pkgconfig COMPILER SOURCE     (COMPILER c++, or cc for C)
+build_pkgconfig() {
     out="$work/pkgconfig-$(basename "$2")"
     libdir=$(pkg-config --variable=libdir tessera)
     # shellcheck disable=SC2046  # the flags are separate words
     "$1" "$2" -o "$out" $(pkg-config --cflags --libs tessera) -Wl,-rpath,"$libdir"
+}
+
+# The same, for a program that lists the devices.
+consumer_pkgconfig() {
+    build_pkgconfig "$@"
     programs="$programs $out"
 }
 
@@ -42,6 +47,12 @@ PKG_CONFIG_PATH=$(dirname "$(find "$prefix" -name tessera.pc | head -n 1)")
 consumer_pkgconfig c++ examples/listDevices.cpp
 consumer_cmake examples/listDevices.cpp
 consumer_pkgconfig cc examples/listDevicesC.c
+build_pkgconfig cc examples/longTextC.c
+longText=$out
+
+say "Reading the installed catalogue.json"
+/usr/bin/python3 -c 'import json, sys; assert json.load(open(sys.argv[1]))["errors"][0]["name"] == "VPKI_OK"' \
+    "$prefix/share/tessera/catalogue.json"
 
 say "Starting the installed pkisim"
 start_pkisim "$work/pkisim.out" "$prefix/bin/pkisim" --control "$work/control.sock"
@@ -50,6 +61,8 @@ for program in $programs; do
     say "Running $(basename "$program")"
     "$program" | grep -q SIM-RSA-01
 done
+say "Running long-text-c"
+"$longText" 50000 | grep -q "^sent 50000 bytes, received"
 say "Running the installed tessera"
 "$prefix/bin/tessera" --text devices | grep -q SIM-ECC-01
 "$prefix/bin/pkisim" ctl --control "$work/control.sock" status | grep -q '"ok":true'

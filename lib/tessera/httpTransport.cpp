@@ -86,7 +86,7 @@ void httpTransport::flush()
     sendRequest();
     receiveReply();
     if (reader.status() != 200)
-        throw exchangeFailure(failKind::httpStatus, "HTTP " + std::to_string(reader.status()));
+        throw exchangeFailure(VPKI_ERR_HTTP_STATUS, "HTTP " + std::to_string(reader.status()));
 }
 
 void httpTransport::sendRequest()
@@ -117,7 +117,7 @@ void httpTransport::receiveReply()
         // The reader bounds what it leaves untaken far below the buffer; a
         // full buffer must never reach receive(), whose 0 means "closed".
         if (inputEnd == receiveStep)
-            throw exchangeFailure(failKind::replyTooLarge, "reply framing larger than the input buffer");
+            throw exchangeFailure(VPKI_ERR_REPLY_TOO_LARGE, "reply framing larger than the input buffer");
         const size_t got = stream->receive(&input[inputEnd], receiveStep - inputEnd, by);
         inputEnd += got;
         replyBytes += got;

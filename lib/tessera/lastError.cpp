@@ -21,22 +21,6 @@ namespace {
 thread_local int code = VPKI_OK;
 thread_local char text[256];
 
-int codeOf(failKind kind)
-{
-    switch (kind) {
-    case failKind::cannotConnect: return VPKI_ERR_CANNOT_CONNECT;
-    case failKind::timedOut: return VPKI_ERR_TIMED_OUT;
-    case failKind::interrupted: return VPKI_ERR_INTERRUPTED;
-    case failKind::connectionLost: return VPKI_ERR_CONNECTION_LOST;
-    case failKind::httpStatus: return VPKI_ERR_HTTP_STATUS;
-    case failKind::damagedReply: return VPKI_ERR_DAMAGED_REPLY;
-    case failKind::replyTooLarge: return VPKI_ERR_REPLY_TOO_LARGE;
-    case failKind::serviceException: return VPKI_ERR_SERVICE_EXCEPTION;
-    case failKind::untrustedService: return VPKI_ERR_UNTRUSTED_SERVICE;
-    }
-    return VPKI_ERR_DAMAGED_REPLY;
-}
-
 } // namespace
 
 void setLastError(int newCode, const std::string& newText)
@@ -60,7 +44,7 @@ void setLastErrorFromException()
     try {
         throw;
     } catch (const exchangeFailure& e) {
-        setLastError(codeOf(e.kind()), e.what());
+        setLastError(e.code(), e.what());
     } catch (const apache::thrift::TException& e) {
         setLastError(VPKI_ERR_DAMAGED_REPLY, std::string("damaged reply: ") + e.what());
     } catch (const std::bad_alloc&) {
@@ -89,30 +73,16 @@ const char* lastErrorText()
     return text;
 }
 
+// A switch made from the list: a code written twice does not compile.
 const char* errorName(int code)
 {
-    static const char* const names[] = {
-        "success",
-        "agent not created",
-        "not logged in",
-        "bad argument",
-        "cannot connect",
-        "timed out",
-        "interrupted",
-        "connection lost",
-        "HTTP status",
-        "damaged reply",
-        "service exception",
-        "reply too large",
-        "login refused",
-        "service error",
-        "out of resources",
-        "untrusted service",
-        "not allowed in a callback",
-    };
-    constexpr int known = sizeof names / sizeof names[0];
-    static_assert(known == VPKI_ERR_IN_CALLBACK + 1, "a name for every code, in code order");
-    return code >= 0 && code < known ? names[code] : "unknown error";
+#define TESSERA_ERROR_TEXT(name, value, text) \
+    case value: return text;
+    switch (code) {
+        VPKI_ERRORS(TESSERA_ERROR_TEXT)
+    }
+#undef TESSERA_ERROR_TEXT
+    return "unknown error";
 }
 
 } // namespace vant

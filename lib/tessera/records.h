@@ -28,7 +28,7 @@ bool setRequestBody(vpkiReq* req, const char* text, size_t length);
 
 // The whole response text, zero-terminated: the body's when the record has
 // one holding text, else jsonBody. Null, with the last error set, for a null
-// record.
+// record; the last error is left as it is otherwise.
 const char* responseText(const vpkiResp* resp, size_t* length);
 
 } // namespace vant

@@ -25,8 +25,8 @@ constexpr size_t chunkLineBytes = 2 + 16 + 2;
 
 exchangeFailure headTooLarge()
 {
-    return exchangeFailure(failKind::replyTooLarge, "reply head, chunk extensions and trailers larger than " +
-                                                        std::to_string(replyReader::maxHeadBytes >> 10) + " KiB");
+    return exchangeFailure(VPKI_ERR_REPLY_TOO_LARGE, "reply head, chunk extensions and trailers larger than " +
+                                                         std::to_string(replyReader::maxHeadBytes >> 10) + " KiB");
 }
 
 exchangeFailure framingFailure(const error_code& ec, const char* refusal)
@@ -34,7 +34,7 @@ exchangeFailure framingFailure(const error_code& ec, const char* refusal)
     if (refusal != nullptr)
         return damagedReply(refusal);
     if (ec == http::error::body_limit)
-        return exchangeFailure(failKind::replyTooLarge,
+        return exchangeFailure(VPKI_ERR_REPLY_TOO_LARGE,
                                "reply body larger than " + std::to_string(replyReader::maxBodyBytes >> 20) + " MiB");
     if (ec == http::error::header_limit)
         return headTooLarge();
@@ -178,7 +178,7 @@ void replyReader::closed()
             return;
         }
     }
-    throw exchangeFailure(failKind::connectionLost, "the service closed the connection before the reply was complete");
+    throw exchangeFailure(VPKI_ERR_CONNECTION_LOST, "the service closed the connection before the reply was complete");
 }
 
 // An interim reply (100 Continue, 102 Processing) is followed by the real

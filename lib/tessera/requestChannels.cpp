@@ -22,7 +22,7 @@ namespace {
 
 exchangeFailure released()
 {
-    return exchangeFailure(failKind::interrupted, "the exchange was interrupted: the agent was released");
+    return exchangeFailure(VPKI_ERR_INTERRUPTED, "the exchange was interrupted: the agent was released");
 }
 
 } // namespace

@@ -91,7 +91,7 @@ void serviceProtocol::throwServiceException()
     wire->getTransport()->readEnd();
     if (kind < TApplicationException::UNKNOWN || kind > TApplicationException::UNSUPPORTED_CLIENT_TYPE)
         throw damagedReply("an exception of unknown type " + std::to_string(kind));
-    throw exchangeFailure(failKind::serviceException, "service exception: " + oneLine(message));
+    throw exchangeFailure(VPKI_ERR_SERVICE_EXCEPTION, "service exception: " + oneLine(message));
 }
 
 } // namespace vant

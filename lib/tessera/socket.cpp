@@ -71,12 +71,12 @@ void forgetSocket(int fd)
         openSockets.erase(known);
 }
 
-exchangeFailure failure(failKind kind, const char* what, int err = 0)
+exchangeFailure failure(vpkiError code, const char* what, int err = 0)
 {
     std::string text = what;
     if (err != 0)
         text += std::string(": ") + std::strerror(err);
-    return exchangeFailure(kind, text);
+    return exchangeFailure(code, text);
 }
 
 } // namespace
@@ -105,7 +105,7 @@ void loopbackSocket::open(deadline by)
     throwIfInterrupted();
     int s = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (s < 0)
-        throw failure(failKind::cannotConnect, "cannot create a socket", errno);
+        throw failure(VPKI_ERR_CANNOT_CONNECT, "cannot create a socket", errno);
     if (!rememberSocket(s)) {
         ::close(s);
         throw std::bad_alloc();
@@ -120,8 +120,8 @@ void loopbackSocket::open(deadline by)
         close();
         throwIfInterrupted();
         if (err == ETIMEDOUT)
-            throw failure(failKind::timedOut, "connecting to the service timed out");
-        throw failure(failKind::cannotConnect, ("cannot connect to 127.0.0.1:" + std::to_string(port)).c_str(), err);
+            throw failure(VPKI_ERR_TIMED_OUT, "connecting to the service timed out");
+        throw failure(VPKI_ERR_CANNOT_CONNECT, ("cannot connect to 127.0.0.1:" + std::to_string(port)).c_str(), err);
     }
     int one = 1;
     setsockopt(s, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
@@ -140,13 +140,13 @@ void loopbackSocket::requireTrustedService(int s)
         if (trustedOwner(owner))
             return;
         close();
-        throw exchangeFailure(failKind::untrustedService,
+        throw exchangeFailure(VPKI_ERR_UNTRUSTED_SERVICE,
                               "the service on 127.0.0.1:" + std::to_string(port) + " belongs to " +
                                   describeUser(owner) +
                                   ", neither root, a system account nor this process's user: nothing was sent");
     case peerLookup::notFound:
         close();
-        throw failure(failKind::connectionLost, "the service's end of the connection is not in the socket table");
+        throw failure(VPKI_ERR_CONNECTION_LOST, "the service's end of the connection is not in the socket table");
     case peerLookup::tableUnreadable: {
         static std::once_flag once;
         std::call_once(once, [] { logLine("/proc/net/tcp cannot be read: the owner of the service is not checked"); });
@@ -242,7 +242,7 @@ void loopbackSocket::interrupt()
 void loopbackSocket::throwIfInterrupted() const
 {
     if (interrupted)
-        throw failure(failKind::interrupted, "the exchange was interrupted");
+        throw failure(VPKI_ERR_INTERRUPTED, "the exchange was interrupted");
 }
 
 // Makes the socket's time-out for the next blocking call end by `by`; false
@@ -282,9 +282,9 @@ void loopbackSocket::sendAll(std::string_view head, std::string_view body, deadl
         throwIfInterrupted();
         int s = fd.load();
         if (s < 0)
-            throw failure(failKind::connectionLost, "send on a closed connection");
+            throw failure(VPKI_ERR_CONNECTION_LOST, "send on a closed connection");
         if (!waitFor(s, SO_SNDTIMEO, by, sendTimeoutMs))
-            throw failure(failKind::timedOut, "sending the request timed out");
+            throw failure(VPKI_ERR_TIMED_OUT, "sending the request timed out");
         msghdr message{};
         message.msg_iov = next;
         message.msg_iovlen = static_cast<size_t>(count);
@@ -297,7 +297,7 @@ void loopbackSocket::sendAll(std::string_view head, std::string_view body, deadl
                 sendTimeoutMs = -1; // cut short by an earlier, shorter time-out
                 continue;
             }
-            throw failure(failKind::connectionLost, "sending the request failed", errno);
+            throw failure(VPKI_ERR_CONNECTION_LOST, "sending the request failed", errno);
         }
         bytes.fetch_add(static_cast<uint64_t>(sent), std::memory_order_relaxed);
         for (size_t done = static_cast<size_t>(sent); done > 0;) {
@@ -319,9 +319,9 @@ size_t loopbackSocket::receive(char* buffer, size_t capacity, deadline by)
         throwIfInterrupted();
         int s = fd.load();
         if (s < 0)
-            throw failure(failKind::connectionLost, "receive on a closed connection");
+            throw failure(VPKI_ERR_CONNECTION_LOST, "receive on a closed connection");
         if (!waitFor(s, SO_RCVTIMEO, by, receiveTimeoutMs))
-            throw failure(failKind::timedOut, "no complete reply in time");
+            throw failure(VPKI_ERR_TIMED_OUT, "no complete reply in time");
         ssize_t got = ::recv(s, buffer, capacity, 0);
         if (got > 0) {
             bytes.fetch_add(static_cast<uint64_t>(got), std::memory_order_relaxed);
@@ -336,7 +336,7 @@ size_t loopbackSocket::receive(char* buffer, size_t capacity, deadline by)
             receiveTimeoutMs = -1; // cut short by an earlier, shorter time-out
             continue;
         }
-        throw failure(failKind::connectionLost, "receiving the reply failed", errno);
+        throw failure(VPKI_ERR_CONNECTION_LOST, "receiving the reply failed", errno);
     }
 }
 

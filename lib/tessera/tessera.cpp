@@ -119,9 +119,12 @@ vpkiReq* vpkiReqNew(void)
     return withoutAgent(static_cast<vpkiReq*>(nullptr), [] { return vant::newRequestRecord(); });
 }
 
+// Freeing a record and reading one's text or the version leave the last
+// error as it is: a response callback that reads its record can still ask
+// why its request failed.
+
 void vpkiReqFree(vpkiReq* req)
 {
-    vant::clearLastError();
     vant::freeRequestRecord(req);
 }
 
@@ -137,18 +140,21 @@ vpkiResp* vpkiRespNew(void)
 
 void vpkiRespFree(vpkiResp* resp)
 {
-    vant::clearLastError();
     vant::freeResponseRecord(resp);
 }
 
 const char* vpkiRespText(const vpkiResp* resp, size_t* length)
 {
-    return withoutAgent(static_cast<const char*>(nullptr), [&] { return vant::responseText(resp, length); });
+    try {
+        return vant::responseText(resp, length);
+    } catch (...) {
+        vant::setLastErrorFromException(); // the text of the refusal could not be had
+        return nullptr;
+    }
 }
 
 const char* tesseraVersion(int* major, int* minor, int* patch)
 {
-    vant::clearLastError();
     return vant::libraryVersion(major, minor, patch);
 }
 

@@ -7,6 +7,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include <nlohmann/json.hpp>
 
@@ -56,34 +57,48 @@ TEST_F(longText, aHundredKilobytesGoBothWaysFromC)
 }
 
 // The worker copies the body of a made record; its callback reads the whole
-// answer from the record it is given.
+// answer from the record it is given, and reading it keeps the reason of a
+// failed request.
 TEST_F(longText, aMadeRecordGoesThroughTheWorkerWhole)
 {
+    struct answer {
+        std::string text;
+        int error;
+    };
     struct seen {
         std::mutex lock;
-        std::string text;
-        bool done = false;
-    } answer;
+        std::vector<answer> answers;
+    } seen;
     createAndLogin(nullptr, [](void*, vpkiResp* resp, void* param) {
-        auto* into = static_cast<seen*>(param);
+        auto* into = static_cast<struct seen*>(param);
         size_t length = 0;
         const char* text = vpkiRespText(resp, &length);
         std::lock_guard<std::mutex> hold(into->lock);
-        into->text.assign(text, length);
-        into->done = true;
+        into->answers.push_back({std::string(text, length), agentLastError()});
     });
     const std::string text = jsonText(50 * 1024);
     request req(vpkiReqNew());
     req->msgType = VPKI_VMAIL_getTextBody;
     ASSERT_TRUE(vpkiReqSetBody(req.get(), text.data(), text.size()));
-    ASSERT_NE(reqAsync(VMAILSERVICE, req.get(), &answer), 0);
+    auto answered = [&](size_t count) {
+        return testsupport::waitUntil([&] {
+            std::lock_guard<std::mutex> hold(seen.lock);
+            return seen.answers.size() == count;
+        });
+    };
+    ASSERT_NE(reqAsync(VMAILSERVICE, req.get(), &seen), 0);
+    ASSERT_TRUE(answered(1));
+    pkisim::fault unavailable = testsupport::faultOf(pkisim::fault::httpStatus, "vmailPlugin:getTextBody");
+    unavailable.status = 503;
+    sim->injectFault(unavailable);
+    ASSERT_NE(reqAsync(VMAILSERVICE, req.get(), &seen), 0);
     req.reset(); // queued as a copy
-    ASSERT_TRUE(testsupport::waitUntil([&] {
-        std::lock_guard<std::mutex> hold(answer.lock);
-        return answer.done;
-    }));
-    std::lock_guard<std::mutex> hold(answer.lock);
-    EXPECT_EQ(nlohmann::json::parse(answer.text).at("request"), text);
+    ASSERT_TRUE(answered(2));
+    std::lock_guard<std::mutex> hold(seen.lock);
+    EXPECT_EQ(nlohmann::json::parse(seen.answers[0].text).at("request"), text);
+    EXPECT_EQ(seen.answers[0].error, VPKI_OK);
+    EXPECT_EQ(seen.answers[1].text, "");
+    EXPECT_EQ(seen.answers[1].error, VPKI_ERR_HTTP_STATUS);
 }
 
 // A refused text leaves the record as it was: its body and its text field.
@@ -142,9 +157,16 @@ TEST(longTextRecords, theResponseTextIsTheBodysOrTheTextFields)
     EXPECT_STREQ(vpkiRespText(made.get(), &length), "{\"x\":1}");
     EXPECT_EQ(length, 7u);
     EXPECT_EQ(vpkiRespText(made.get(), nullptr), made->body->getData());
+
+    // Reading, freeing and the version keep the last failure: a response
+    // callback can read its record and still ask why its request failed.
+    vpkiRespText(nullptr, nullptr);
+    vpkiRespText(made.get(), &length);
     vpkiRespFree(nullptr);
     vpkiReqFree(nullptr);
-    EXPECT_EQ(agentLastError(), VPKI_OK);
+    tesseraVersion(nullptr, nullptr, nullptr);
+    EXPECT_EQ(agentLastError(), VPKI_ERR_BAD_ARGUMENT);
+    EXPECT_STREQ(agentLastErrorText(), "vpkiRespText: null response record");
 }
 
 // Inside the log callback, where every agent function is refused, the
@@ -158,9 +180,10 @@ TEST_F(longText, recordsAndTheVersionWorkInTheLogCallbackWithoutTouchingTheOuter
     } seen;
     setAgentLogger(
         [](const char*, void* param) {
-            int major = -1;
-            const bool versionWorks =
-                tesseraVersion(&major, nullptr, nullptr)[0] != 0 && major == TESSERA_VERSION_MAJOR;
+            int major = -1, minor = -1, patch = -1;
+            const char* version = tesseraVersion(&major, &minor, &patch);
+            const bool versionWorks = version[0] != 0 && major == TESSERA_VERSION_MAJOR &&
+                                      minor == TESSERA_VERSION_MINOR && patch == TESSERA_VERSION_PATCH;
             vpkiReq* req = vpkiReqNew();
             const bool bodyWorks = req != nullptr && vpkiReqSetBody(req, "{}", 2);
             vpkiReqFree(req);
@@ -181,17 +204,6 @@ TEST_F(longText, recordsAndTheVersionWorkInTheLogCallbackWithoutTouchingTheOuter
     std::lock_guard<std::mutex> hold(seen.lock);
     EXPECT_GT(seen.calls, 0);
     EXPECT_EQ(seen.worked, seen.calls);
-}
-
-TEST(longTextRecords, theVersionIsTheHeadersInTextAndNumbers)
-{
-    int major = -1, minor = -1, patch = -1;
-    const std::string text = tesseraVersion(&major, &minor, &patch);
-    EXPECT_EQ(major, TESSERA_VERSION_MAJOR);
-    EXPECT_EQ(minor, TESSERA_VERSION_MINOR);
-    EXPECT_EQ(patch, TESSERA_VERSION_PATCH);
-    EXPECT_EQ(text, std::to_string(major) + "." + std::to_string(minor) + "." + std::to_string(patch));
-    EXPECT_STREQ(tesseraVersion(nullptr, nullptr, nullptr), text.c_str());
 }
 
 } // namespace

@@ -33,6 +33,10 @@ TEST_F(listDevices, inCAndCppAsAUserRunsThem)
         {{LIST_DEVICES_C}, false, 1, {}, "loginAgent failed: cannot connect (cannot connect to 127.0.0.1:18080"},
         {{LIST_DEVICES}, true, 0, {"\"SIM-RSA-01\"", "\"SIM-ECC-01\""}, ""},
         {{LIST_DEVICES}, false, 1, {}, "login failed: cannot connect to 127.0.0.1:18080"},
+        {{LONG_TEXT_C}, true, 0, {"sent 20000 bytes, received 2", "(8191 in the text field)"}, ""},
+        {{LONG_TEXT_C, "100000"}, true, 0, {"sent 100000 bytes, received 10"}, ""},
+        {{LONG_TEXT_C, "8"}, true, 2, {}, "usage: long-text-c"},
+        {{LONG_TEXT_C}, false, 1, {}, "loginAgent failed: cannot connect"},
     };
     for (const run& r : runs) {
         std::string commandLine;
