@@ -1,10 +1,10 @@
 """Builds tessera._native, the cffi extension over libtessera's C interface.
 
 The declarations below name the functions and records the package uses; the
-records' layout, the constants' values and the catalogue's lists come from
-tessera.h itself when the extension is compiled. The error codes are taken
-from the header's VPKI_ERR_ definitions, so a code added there reaches Python
-without an edit here.
+records' layout, the constants' values and the catalogue's lists (methods,
+result codes, notification types, failure codes) come from tessera.h and
+tessera_catalogue.h themselves when the extension is compiled, so an entry
+added there reaches Python without an edit here.
 
 Where the header and library are found: the header in TESSERA_INCLUDE_DIR
 when set, else in the source tree around this folder when it holds one, else
@@ -50,14 +50,10 @@ def header_version() -> str:
     return ".".join(match.group(1) for match in parts if match)
 
 
-def _error_constants(header: str) -> str:
-    names = re.findall(r"^#define (VPKI_(?:OK|ERR_\w+))\s+\d+", header, re.MULTILINE)
-    if not names:
-        raise RuntimeError("tessera.h defines no VPKI_ERR_ codes")
-    return "".join(f"#define {name} ...\n" for name in names)
-
-
 CDEF = """
+#define VPKI_OK ...
+#define VPKI_ERR_INTERRUPTED ...
+#define VPKI_ERR_IN_CALLBACK ...
 #define VPKI_JSON_CAPACITY ...
 #define VPKI_SIGN_OK ...
 #define VPKI_ECC_SIGNATURE_SIZE ...
@@ -103,12 +99,15 @@ const char* tesseraVersion(int* major, int* minor, int* patch);
 struct tesseraPyMethod { int service; const char* serviceName; const char* name; int msgType; };
 struct tesseraPyNotification { const char* name; int msgType; const char* contractName; const char* meaning; };
 struct tesseraPyResult { const char* name; int code; const char* meaning; };
+struct tesseraPyError { const char* name; int code; const char* text; };
 extern const struct tesseraPyMethod tesseraPyMethods[];
 extern const int tesseraPyMethodCount;
 extern const struct tesseraPyNotification tesseraPyNotifications[];
 extern const int tesseraPyNotificationCount;
 extern const struct tesseraPyResult tesseraPyResults[];
 extern const int tesseraPyResultCount;
+extern const struct tesseraPyError tesseraPyErrors[];
+extern const int tesseraPyErrorCount;
 
 extern "Python" void tesseraPyOnNotify(vpkiResp* resp, void* param);
 extern "Python" void tesseraPyOnResponse(void* msg, vpkiResp* resp, void* param);
@@ -122,11 +121,13 @@ SOURCE = """
 struct tesseraPyMethod { int service; const char* serviceName; const char* name; int msgType; };
 struct tesseraPyNotification { const char* name; int msgType; const char* contractName; const char* meaning; };
 struct tesseraPyResult { const char* name; int code; const char* meaning; };
+struct tesseraPyError { const char* name; int code; const char* text; };
 
 #define TESSERA_PY_METHOD(service, method, msgType) {service##SERVICE, #service, #method, msgType},
 #define TESSERA_PY_UNSELECTABLE(service, method) {service##SERVICE, #service, #method, -1},
 #define TESSERA_PY_NOTIFICATION(name, msgType, contractName, meaning) {#name, msgType, #contractName, meaning},
 #define TESSERA_PY_RESULT(name, code, meaning) {#name, code, meaning},
+#define TESSERA_PY_ERROR(name, code, text) {#name, code, text},
 
 const struct tesseraPyMethod tesseraPyMethods[] = {VPKI_METHODS(TESSERA_PY_METHOD, TESSERA_PY_UNSELECTABLE)};
 const int tesseraPyMethodCount = sizeof tesseraPyMethods / sizeof tesseraPyMethods[0];
@@ -134,13 +135,15 @@ const struct tesseraPyNotification tesseraPyNotifications[] = {VPKI_NOTIFICATION
 const int tesseraPyNotificationCount = sizeof tesseraPyNotifications / sizeof tesseraPyNotifications[0];
 const struct tesseraPyResult tesseraPyResults[] = {VPKI_RESULTS(TESSERA_PY_RESULT)};
 const int tesseraPyResultCount = sizeof tesseraPyResults / sizeof tesseraPyResults[0];
+const struct tesseraPyError tesseraPyErrors[] = {VPKI_ERRORS(TESSERA_PY_ERROR)};
+const int tesseraPyErrorCount = sizeof tesseraPyErrors / sizeof tesseraPyErrors[0];
 """
 
 
 def _builder() -> FFI:
     include_dir = _include_dir()
     builder = FFI()
-    builder.cdef(CDEF + _error_constants(_header_text(include_dir)))
+    builder.cdef(CDEF)
     library_dir = os.environ.get("TESSERA_LIBRARY_DIR")
     builder.set_source(
         "tessera._native",

@@ -36,9 +36,11 @@ def _describe(code: int) -> str:
 
 def _make_classes() -> Dict[int, Type[Error]]:
     classes: Dict[int, Type[Error]] = {}
-    for constant in sorted(name for name in dir(lib) if name.startswith(_PREFIX)):
-        code = getattr(lib, constant)
-        doc = f"{_describe(code).capitalize()} ({constant}, code {code})."
+    for entry in (lib.tesseraPyErrors[i] for i in range(lib.tesseraPyErrorCount)):
+        constant, code = ffi.string(entry.name).decode("ascii"), entry.code
+        if not constant.startswith(_PREFIX):
+            continue
+        doc = f"{ffi.string(entry.text).decode('utf-8').capitalize()} ({constant}, code {code})."
         classes[code] = type(_class_name(constant), (Error,), {"code": code, "__doc__": doc, "__module__": __name__})
     return classes
 
