@@ -7,6 +7,8 @@
 #   tessera-tools          tools        tessera, pkisim, section-1 manual
 #                                       pages, bash completions, systemd units
 #                                       and pkisim's system account
+#   python3-tessera        python       the Python package tessera (when the
+#                                       build has python3-cffi)
 # Each package's documentation folder holds its copyright file and a Debian
 # changelog made from CHANGELOG.md; plain installs get them too. A
 # component's maintainer scripts and triggers, if any, are the files of
@@ -18,6 +20,11 @@ set(TESSERA_PACKAGE_MAINTAINER "tessera developers <tessera@example.org>"
 
 set(_runtime_package libtessera${TESSERA_SOVERSION})
 set(_packages runtime:${_runtime_package} development:libtessera-dev tools:tessera-tools)
+set(_components runtime development tools)
+if(TESSERA_PYTHON_BUILT)
+  list(APPEND _packages python:python3-tessera)
+  list(APPEND _components python)
+endif()
 
 set(_changelog ${PROJECT_BINARY_DIR}/debian/changelog.gz)
 add_custom_command(OUTPUT ${_changelog}
@@ -68,7 +75,7 @@ set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "${PROJECT_NAME} built using CMake")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_GENERATOR DEB)
 set(CPACK_STRIP_FILES ON)
-set(CPACK_COMPONENTS_ALL runtime development tools)
+set(CPACK_COMPONENTS_ALL ${_components})
 set(CPACK_DEB_COMPONENT_INSTALL ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER ${TESSERA_PACKAGE_MAINTAINER})
@@ -111,5 +118,25 @@ devices, signs with device keys and prints notifications. pkisim is a
 development stand-in for the service with simulated RSA and ECC devices,
 fault injection and a record of calls, with systemd units to run it as a
 service (not enabled on installation).")
+
+# The extension is built for the interpreter of TESSERA_PYTHON (Debian 12's
+# Python 3.11) and works with it alone; dpkg-shlibdeps adds the C libraries
+# it links.
+if(TESSERA_PYTHON_BUILT)
+  execute_process(COMMAND ${TESSERA_PYTHON} -c "import sys; print('%d;%d' % sys.version_info[:2])"
+    OUTPUT_VARIABLE _python_version OUTPUT_STRIP_TRAILING_WHITESPACE)
+  list(GET _python_version 0 _python_major)
+  list(GET _python_version 1 _python_minor)
+  math(EXPR _python_next_minor "${_python_minor} + 1")
+  set(CPACK_DEBIAN_PYTHON_PACKAGE_SECTION python)
+  set(CPACK_DEBIAN_PYTHON_PACKAGE_DEPENDS "${_exact}, python3 (>= ${_python_major}.${_python_minor}), \
+python3 (<< ${_python_major}.${_python_next_minor}), python3-cffi-backend")
+  set(CPACK_COMPONENT_PYTHON_DESCRIPTION
+    "client library of the local PKI service - Python 3 interface
+The package tessera: the agent of libtessera for Python, with requests by
+method name, replies and notifications as objects, futures and asyncio for
+queued requests, the signing shortcuts, and an exception class for every
+failure of the library.")
+endif()
 
 include(CPack)

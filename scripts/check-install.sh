@@ -74,5 +74,17 @@ say "Running long-text-c"
 say "Running the installed tessera"
 "$prefix/bin/tessera" --text devices | grep -q SIM-ECC-01
 "$prefix/bin/pkisim" ctl --control "$work/control.sock" status | grep -q '"ok":true'
+# The Python package, where the tree has it (python3-tessera, or a build with
+# python3-cffi), imported from the tree with the tree's library.
+python_dir="$prefix/lib/python3/dist-packages"
+if [ -d "$python_dir/tessera" ]; then
+    say "Running the Python example with the installed package"
+    libdir=$(dirname "$(find "$prefix" -name 'libtessera.so.*' | head -n 1)")
+    (cd "$work" && PYTHONPATH="$python_dir" LD_LIBRARY_PATH="$libdir" PYTHONDONTWRITEBYTECODE=1 \
+        /usr/bin/python3 -c 'import tessera, sys; assert tessera.__file__.startswith(sys.argv[1]), tessera.__file__' \
+        "$python_dir" &&
+        PYTHONPATH="$python_dir" LD_LIBRARY_PATH="$libdir" PYTHONDONTWRITEBYTECODE=1 \
+        /usr/bin/python3 "$OLDPWD/examples/list_devices.py" | grep -q SIM-ECC-01)
+fi
 stop_pkisim
 echo "check-install: $prefix works"

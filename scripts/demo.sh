@@ -1,8 +1,9 @@
 #!/bin/sh
 # The main job, end to end on a fresh Debian 12 machine (as root or with sudo):
 # install the dependencies, build, start the development service pkisim, list
-# its devices, sign a file with the RSA and the ECC device key through the
-# library, verify both signatures with openssl, and stop pkisim.
+# its devices (from C++ and from Python), sign a file with the RSA and the ECC
+# device key through the library, verify both signatures with openssl, and
+# stop pkisim.
 # --no-install skips the package installation (it is already done).
 set -eu
 cd "$(dirname "$0")/.."
@@ -15,7 +16,7 @@ if [ "${1:-}" != "--no-install" ]; then
 fi
 say "Building"
 cmake -S . -B build -DTESSERA_WERROR=ON >/dev/null
-cmake --build build -j"$(nproc 2>/dev/null || echo 2)" --target pkisim tessera_cli list-devices
+cmake --build build -j"$(nproc 2>/dev/null || echo 2)" --target pkisim tessera_cli list-devices tessera_python
 
 work=$(mktemp -d /tmp/tessera-demo.XXXXXX)
 trap 'stop_pkisim; rm -rf "$work"' EXIT INT TERM
@@ -28,6 +29,9 @@ tessera=./build/cli/tessera
 
 say "The example program: log in, list devices, log out"
 ./build/examples/list-devices
+
+say "The same from Python (the package tessera, built in build/python)"
+PYTHONPATH=build/python LD_LIBRARY_PATH=build/lib /usr/bin/python3 examples/list_devices.py
 
 say "Devices, as the tessera command lists them"
 $tessera devices --text

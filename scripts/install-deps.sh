@@ -14,4 +14,5 @@ $SUDO apt-get install -y -q --no-install-recommends \
     nlohmann-json3-dev libssl-dev openssl jq \
     googletest libgtest-dev libgmock-dev libbenchmark-dev \
     binutils procps iproute2 util-linux ccache ca-certificates \
-    scdoc doxygen clang-format abigail-tools lintian dpkg-dev fakeroot file
+    scdoc doxygen clang-format abigail-tools lintian dpkg-dev fakeroot file \
+    python3-dev python3-cffi python3-setuptools python3-pip python3-pytest python3-cryptography

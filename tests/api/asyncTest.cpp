@@ -120,6 +120,8 @@ TEST_F(async, eachRequestIsCopiedAtOnceAndAnsweredOnceInOrderByItsId)
         EXPECT_EQ(answers[i].param, &params[i]);
         EXPECT_EQ(answers[i].service, i == 5 ? unknownService : DEVSERVICE);
         EXPECT_EQ(answers[i].extend, i == 5 ? 0 : i) << "the answer to its own request";
+        EXPECT_EQ(answers[i].lastError, i == 5 ? VPKI_ERR_BAD_ARGUMENT : VPKI_OK)
+            << "the reason of this request's outcome, not of the one before";
         if (i > 0) {
             EXPECT_GT(ids[i], ids[i - 1]);
         }
@@ -129,20 +131,6 @@ TEST_F(async, eachRequestIsCopiedAtOnceAndAnsweredOnceInOrderByItsId)
     ASSERT_EQ(sent.size(), 7u);
     EXPECT_EQ(sent[6].jsonBody, "{\"n\":7}");
     EXPECT_EQ(sent[1].jsonBody, "{\"n\":1}") << "queued while the first was held, and not changed since";
-}
-
-TEST_F(async, theCallbackOfAnAnswerAfterAFailureFindsNoError)
-{
-    pkisim::fault refused = faultOf(pkisim::fault::httpStatus);
-    refused.status = 503;
-    sim->injectFault(refused);
-    ASSERT_NE(send(1), 0);
-    ASSERT_NE(send(2), 0);
-    ASSERT_TRUE(answered(2));
-    const std::vector<answer> answers = answerLog::instance.snapshot();
-    EXPECT_EQ(answers[0].lastError, VPKI_ERR_HTTP_STATUS);
-    EXPECT_EQ(answers[1].lastError, VPKI_OK) << "the failure before it is not this answer's";
-    EXPECT_NE(answers[1].body, "");
 }
 
 TEST_F(async, aThrowingCallbackDoesNotEndTheWorker)
