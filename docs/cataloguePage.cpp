@@ -97,6 +97,17 @@ void printNotifications()
     VPKI_NOTIFICATIONS(PAGE_NOTIFICATION)
 }
 
+#define PAGE_FAILURE(name, code, text) std::printf("| %d | `" #name "` | %s |\n", code, text);
+
+void printFailures()
+{
+    std::printf("\n## Failure codes\n\n"
+                "Why a call of the library failed: `agentLastError()`, with `agentErrorString()`\n"
+                "giving the text below and `agentLastErrorText()` the details of the last failure.\n\n"
+                "| code | constant | text |\n|---:|---|---|\n");
+    VPKI_ERRORS(PAGE_FAILURE)
+}
+
 } // namespace
 
 int main()
@@ -107,5 +118,6 @@ int main()
         printService(s);
     printResults();
     printNotifications();
+    printFailures();
     return std::fflush(stdout) == 0 ? 0 : 1;
 }
