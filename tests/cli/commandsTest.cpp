@@ -14,6 +14,7 @@
 
 #include "base64.h"
 #include "childProcess.h"
+#include "runCommand.h"
 #include "signatureCheck.h"
 #include "simServer.h"
 #include "simSupport.h"
@@ -27,20 +28,11 @@ using namespace std::chrono_literals;
 using testsupport::childProcess;
 using testsupport::childResult;
 
-// Only to catch hangs; every command normally ends in well under a second.
-constexpr auto hangLimit = 60s;
+using clitest::hangLimit;
+using clitest::tessera;
 
 const std::string rsaKey = R"({"devId":"SIM-RSA-01","applicationName":"pkisim","containerName":"sign"})";
 const std::string eccKey = R"({"devId":"SIM-ECC-01","applicationName":"pkisim","containerName":"sign"})";
-
-childResult tessera(const std::vector<std::string>& args, const std::vector<std::string>& env = {},
-                    const std::string& input = std::string())
-{
-    std::vector<std::string> argv = {TESSERA_CLI_PATH};
-    argv.insert(argv.end(), args.begin(), args.end());
-    childProcess child(argv, env, input);
-    return child.finish(hangLimit);
-}
 
 json parsed(const childResult& r)
 {

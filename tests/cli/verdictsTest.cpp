@@ -10,11 +10,11 @@
 
 #include <chrono>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "childProcess.h"
+#include "runCommand.h"
 #include "simServer.h"
 #include "simSupport.h"
 #include "tempDir.h"
@@ -26,28 +26,13 @@ using namespace std::chrono_literals;
 using testsupport::childProcess;
 using testsupport::childResult;
 
-constexpr auto hangLimit = 60s;
+using clitest::hangLimit;
+using clitest::tessera;
+using testsupport::linesOf;
 
 std::string keyOn(const std::string& devId)
 {
     return R"({"devId":")" + devId + R"(","applicationName":"pkisim","containerName":"sign"})";
-}
-
-childResult tessera(const std::vector<std::string>& args, const std::string& input = std::string())
-{
-    std::vector<std::string> argv = {TESSERA_CLI_PATH};
-    argv.insert(argv.end(), args.begin(), args.end());
-    childProcess child(argv, {}, input);
-    return child.finish(hangLimit);
-}
-
-std::vector<std::string> linesOf(const std::string& text)
-{
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);)
-        lines.push_back(line);
-    return lines;
 }
 
 // The one line of standard error, as JSON.
@@ -76,18 +61,18 @@ protected:
 
 TEST_F(cliVerdicts, signRefusesAKeyOfTheOtherTypeBeforeSigning)
 {
-    const childResult rsaOnEcc = tessera({"sign", "--rsa", "--base64", "--key", keyOn("SIM-ECC-01")}, "x");
+    const childResult rsaOnEcc = tessera({"sign", "--rsa", "--base64", "--key", keyOn("SIM-ECC-01")}, {}, "x");
     EXPECT_EQ(rsaOnEcc.status, 2);
     EXPECT_NE(rsaOnEcc.err.find("holds an ECC key, not an RSA key; use --ecc"), std::string::npos) << rsaOnEcc.err;
-    const childResult eccOnRsa = tessera({"sign", "--ecc", "--base64", "--key", keyOn("SIM-RSA-01")}, "x");
+    const childResult eccOnRsa = tessera({"sign", "--ecc", "--base64", "--key", keyOn("SIM-RSA-01")}, {}, "x");
     EXPECT_EQ(eccOnRsa.status, 2);
     EXPECT_NE(eccOnRsa.err.find("holds an RSA key, not an ECC key; use --rsa"), std::string::npos) << eccOnRsa.err;
-    const childResult absent = tessera({"sign", "--ecc", "--base64", "--key", keyOn("SIM-NONE")}, "x");
+    const childResult absent = tessera({"sign", "--ecc", "--base64", "--key", keyOn("SIM-NONE")}, {}, "x");
     EXPECT_EQ(absent.status, 1);
     EXPECT_NE(absent.err.find("lists no device 'SIM-NONE'"), std::string::npos) << absent.err;
     EXPECT_EQ(rsaOnEcc.out + eccOnRsa.out + absent.out, "");
     EXPECT_EQ(callsTo("signxPlugin:signData"), 0u);
-    EXPECT_EQ(tessera({"sign", "--ecc", "--base64", "--key", keyOn("SIM-ECC-01")}, "x").status, 0);
+    EXPECT_EQ(tessera({"sign", "--ecc", "--base64", "--key", keyOn("SIM-ECC-01")}, {}, "x").status, 0);
 }
 
 TEST_F(cliVerdicts, everyFailureEndsWithOneLineOnStandardError)

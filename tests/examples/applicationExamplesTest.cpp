@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <set>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -17,14 +16,7 @@ using testsupport::childResult;
 
 using applicationExamples = testsupport::serviceTest;
 
-std::vector<std::string> linesOf(const std::string& text)
-{
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);)
-        lines.push_back(line);
-    return lines;
-}
+using testsupport::linesOf;
 
 TEST_F(applicationExamples, asyncAnswersArriveUnderTheirOwnIds)
 {

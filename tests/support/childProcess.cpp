@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <sstream>
 #include <stdexcept>
 
 extern char** environ;
@@ -57,6 +58,15 @@ void drain(int& fd, std::string& to)
 } // namespace
 
 namespace testsupport {
+
+std::vector<std::string> linesOf(const std::string& text)
+{
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line);
+    return lines;
+}
 
 childProcess::childProcess(const std::vector<std::string>& argv, const std::vector<std::string>& env,
                            const std::string& input)

@@ -12,6 +12,9 @@
 
 namespace testsupport {
 
+// The lines of a text, without their line ends.
+std::vector<std::string> linesOf(const std::string& text);
+
 struct childResult {
     int status = -1; // exit status; 128 + n when ended by signal n; -1 when it had to be killed
     std::string out;
