@@ -11,7 +11,24 @@ from ._dispatch import Dispatcher
 from .reply import Event
 
 
-class EventStream(Iterator[Event]):
+class _Subscription:
+    """A sink of the dispatcher's events, held until close()."""
+
+    def __init__(self, dispatcher: Dispatcher, sink: Callable[[Optional[Event]], None]) -> None:
+        self._dispatcher: Optional[Dispatcher] = dispatcher
+        self._token = dispatcher.add_sink(sink)
+
+    def close(self) -> None:
+        """Stops receiving events; the iteration ends."""
+        if self._dispatcher is not None:
+            self._dispatcher.drop_sink(self._token)
+            self._dispatcher = None
+
+    def __del__(self) -> None:
+        self.close()
+
+
+class EventStream(_Subscription, Iterator[Event]):
     """Iterates over the events that arrive from its creation on. Ends when
     no event arrives within timeout seconds (None: waits without limit), when
     the agent closes, or on close()."""
@@ -19,8 +36,7 @@ class EventStream(Iterator[Event]):
     def __init__(self, dispatcher: Dispatcher, timeout: Optional[float]) -> None:
         self._queue: "queue.SimpleQueue[Optional[Event]]" = queue.SimpleQueue()
         self._timeout = timeout
-        self._dispatcher: Optional[Dispatcher] = dispatcher
-        self._token = dispatcher.add_sink(self._queue.put)
+        super().__init__(dispatcher, self._queue.put)
 
     def __iter__(self) -> "EventStream":
         return self
@@ -37,19 +53,10 @@ class EventStream(Iterator[Event]):
             raise StopIteration
         return event
 
-    def close(self) -> None:
-        """Stops receiving events; the iteration ends."""
-        if self._dispatcher is not None:
-            self._dispatcher.drop_sink(self._token)
-            self._dispatcher = None
-
     def __enter__(self) -> "EventStream":
         return self
 
     def __exit__(self, *exc: object) -> None:
-        self.close()
-
-    def __del__(self) -> None:
         self.close()
 
 
@@ -67,15 +74,14 @@ def _handing_over(loop: asyncio.AbstractEventLoop,
     return hand_over
 
 
-class AsyncEventStream(AsyncIterator[Event]):
+class AsyncEventStream(_Subscription, AsyncIterator[Event]):
     """The same for asyncio: the events are handed to the running loop with
     call_soon_threadsafe. Create it inside the loop that iterates it."""
 
     def __init__(self, dispatcher: Dispatcher) -> None:
         self._loop = asyncio.get_running_loop()
         self._queue: "asyncio.Queue[Optional[Event]]" = asyncio.Queue()
-        self._dispatcher: Optional[Dispatcher] = dispatcher
-        self._token = dispatcher.add_sink(_handing_over(self._loop, self._queue))
+        super().__init__(dispatcher, _handing_over(self._loop, self._queue))
 
     def __aiter__(self) -> "AsyncEventStream":
         return self
@@ -89,17 +95,8 @@ class AsyncEventStream(AsyncIterator[Event]):
             raise StopAsyncIteration
         return event
 
-    def close(self) -> None:
-        """Stops receiving events; the iteration ends."""
-        if self._dispatcher is not None:
-            self._dispatcher.drop_sink(self._token)
-            self._dispatcher = None
-
     async def __aenter__(self) -> "AsyncEventStream":
         return self
 
     async def __aexit__(self, *exc: object) -> None:
-        self.close()
-
-    def __del__(self) -> None:
         self.close()
