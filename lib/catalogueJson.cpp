@@ -78,12 +78,6 @@ json errors()
     return all;
 }
 
-std::string version()
-{
-    return std::to_string(TESSERA_VERSION_MAJOR) + "." + std::to_string(TESSERA_VERSION_MINOR) + "." +
-           std::to_string(TESSERA_VERSION_PATCH);
-}
-
 } // namespace
 
 int main(int argc, char** argv)
@@ -92,7 +86,7 @@ int main(int argc, char** argv)
         std::cerr << "usage: catalogue-json OUTPUT\n";
         return 2;
     }
-    const json catalogue = {{"version", version()},
+    const json catalogue = {{"version", TESSERA_CATALOGUE_VERSION},
                             {"services", services()},
                             {"results", results()},
                             {"notifications", notifications()},
