@@ -14,8 +14,7 @@ namespace clitest {
 constexpr std::chrono::seconds hangLimit{60};
 
 // tessera ARGS with ENV added to its environment and INPUT on its standard input.
-inline testsupport::childResult tessera(const std::vector<std::string>& args,
-                                        const std::vector<std::string>& env = {},
+inline testsupport::childResult tessera(const std::vector<std::string>& args, const std::vector<std::string>& env = {},
                                         const std::string& input = std::string())
 {
     std::vector<std::string> argv = {TESSERA_CLI_PATH};
